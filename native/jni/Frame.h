@@ -1,0 +1,118 @@
+// What every export of gentlJNI shares: the exception frame, the conversions
+// of Java values, and the holders that hand shared objects to Java.
+//
+// An export is one line of glue:
+//   GRABKIT_JNI(jint, GCInitLib)(JNIEnv* env, jclass, jstring path) {
+//     return frame(env, [&] { return Grabkit::GCInitLib(toString(env, path)); });
+//   }
+#ifndef GRABKIT_JNI_FRAME_H
+#define GRABKIT_JNI_FRAME_H
+
+#include <jni.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <type_traits>
+
+#include "../producer/Errors.h"
+
+// The Java package of the binding, as a class path and as a symbol prefix.
+#define GRABKIT_JAVA_PACKAGE "org/grabkit/gentl"
+#define GRABKIT_JNI(type, method) \
+  extern "C" JNIEXPORT type JNICALL Java_org_grabkit_gentl_gentlJNI_##method
+
+namespace Grabkit::Jni {
+
+// Codes of the standard Java exceptions the library throws.
+enum JavaError : int {
+  kJavaOutOfMemoryError = 1,
+  kJavaIOException = 2,
+  kJavaRuntimeException = 3,
+  kJavaIndexOutOfBoundsException = 4,
+  kJavaArithmeticException = 5,
+  kJavaIllegalArgumentException = 6,
+  kJavaNullPointerException = 7,
+  kJavaUnknownError = 9,
+};
+
+// Drops a pending Java exception and throws the standard one of `code`.
+void throwJava(JNIEnv* env, int code, const char* message);
+// Throws the binding's class of a GenTLException with its full text.
+void throwGenTL(JNIEnv* env, const GenTLException& e);
+
+// Leaves an operation once a Java exception is pending; the frame returns the
+// zero value without throwing anything else.
+struct JavaExceptionPending {};
+
+[[noreturn]] inline void raiseJava(JNIEnv* env, int code, const char* message) {
+  throwJava(env, code, message);
+  throw JavaExceptionPending{};
+}
+
+// Runs `op` and turns whatever it throws into a pending Java exception; the
+// result is then the zero value of op's result type.
+template <typename Op>
+auto frame(JNIEnv* env, Op&& op) noexcept -> decltype(op()) {
+  using R = decltype(op());
+  try {
+    return op();
+  } catch (const JavaExceptionPending&) {
+  } catch (const GenTLException& e) {
+    throwGenTL(env, e);
+  } catch (const std::exception& e) {
+    throwJava(env, kJavaRuntimeException, (std::string("C++ std::exception: ") + e.what()).c_str());
+  } catch (...) {
+    throwJava(env, kJavaUnknownError, "C++ anonymous exception");
+  }
+  if constexpr (!std::is_void_v<R>) return R{};
+}
+
+// Java String → bytes (modified UTF-8 as the VM gives them, up to a NUL).
+std::string toString(JNIEnv* env, jstring s);
+// Bytes up to the first NUL → Java String (null if the VM fails).
+jstring toJava(JNIEnv* env, const std::string& s);
+
+struct DirectMemory {
+  void* data;
+  size_t size;
+};
+// A direct ByteBuffer's whole capacity; position and limit are not read.
+DirectMemory toDirect(JNIEnv* env, jobject buffer);
+
+// Unsigned 64-bit results must fit in a Java long.
+jlong checkedUnsigned(uint64_t value);
+
+// Holders: a heap-allocated shared_ptr<T> that owns one reference, handed to
+// Java as its address.
+template <typename T>
+jlong newHolder(std::shared_ptr<T> object) {
+  if (!object) return 0;
+  return static_cast<jlong>(reinterpret_cast<intptr_t>(new std::shared_ptr<T>(std::move(object))));
+}
+
+template <typename T>
+std::shared_ptr<T>* holder(jlong handle) {
+  return reinterpret_cast<std::shared_ptr<T>*>(static_cast<intptr_t>(handle));
+}
+
+// The object of an instance method (0 gives a null pointer).
+template <typename T>
+T* object(jlong handle) {
+  return handle == 0 ? nullptr : holder<T>(handle)->get();
+}
+
+// A by-value parameter: a copy of the holder's reference, empty for 0.
+template <typename T>
+std::shared_ptr<T> shared(jlong handle) {
+  return handle == 0 ? std::shared_ptr<T>() : *holder<T>(handle);
+}
+
+template <typename T>
+void deleteHolder(jlong handle) {
+  delete holder<T>(handle);
+}
+
+}  // namespace Grabkit::Jni
+
+#endif

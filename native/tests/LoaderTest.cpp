@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include "TestProducer.h"
+#include "diag/StdErrCapture.h"
+#include "diag/Trace.h"
+#include "producer/Producer.h"
+
+// Inside the namespace, so that the names of the library win over the
+// producer prototypes of the same names.
+namespace Grabkit {
+namespace {
+class Loader : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    enableTracing(false);
+    if (GCLibIsInited()) GCCloseLib();
+  }
+  TestProducer control;
+};
+
+bool noEntries() {
+  bool none = true;
+#define GRABKIT_CHECK_EMPTY(name, params) none = none && producerFunctions.name == nullptr;
+  GRABKIT_GENTL_FUNCTIONS(GRABKIT_CHECK_EMPTY)
+#undef GRABKIT_CHECK_EMPTY
+  return none;
+}
+}  // namespace
+
+TEST_F(Loader, LoadsCallsInitAndCloseAndForgetsEverything) {
+  control.setResult("GCInitLib", GC_ERR_ERROR);
+  control.setResult("GCCloseLib", -10042);
+  EXPECT_EQ(GCInitLib(GRABKIT_TEST_CTI), GC_ERR_ERROR);  // a failing init still loads
+  EXPECT_TRUE(GCLibIsInited());
+  EXPECT_NE(producerFunctions.DSGetBufferPartInfo, nullptr);
+  EXPECT_EQ(GCCloseLib(), -10042);
+  EXPECT_FALSE(GCLibIsInited());
+  EXPECT_EQ(producerFunctions.module, nullptr);
+  EXPECT_TRUE(noEntries());
+  EXPECT_EQ(control.callLog(), "GCInitLib\nGCCloseLib\n");
+}
+
+TEST_F(Loader, UnloadableFileLeavesTheStateAlone) {
+  ASSERT_EQ(GCInitLib(GRABKIT_TEST_CTI), GC_ERR_SUCCESS);
+  PTLOpen before = producerFunctions.TLOpen;
+  try {
+    GCInitLib("/nonexistent/producer.cti");
+    FAIL() << "no exception";
+  } catch (const LoadLibraryException& e) {
+    EXPECT_STREQ(e.what(), "Failed to load CTI file (ID: -10001)");
+  }
+  EXPECT_TRUE(GCLibIsInited());
+  EXPECT_EQ(producerFunctions.TLOpen, before);
+  EXPECT_EQ(producerFunctions.module, nullptr);  // the handle is stored even when null
+}
+
+TEST_F(Loader, MissingFunctionsAreReportedInResolutionOrderAfterTheTraceLine) {
+  TestProducer partial(GRABKIT_TEST_PARTIAL_CTI);
+  enableTracing(true);
+  ASSERT_EQ(stdErrRedirectStart(), 0);
+  GCInitLib(GRABKIT_TEST_PARTIAL_CTI);
+  std::string err = stdErrRedirectStop();
+  EXPECT_EQ(err,
+            "GCInitLib()\n"
+            "GenTL producer does not implement GCReadPortStacked\n"
+            "GenTL producer does not implement DSGetBufferChunkData\n"
+            "GenTL producer does not implement DSGetNumBufferParts\n"
+            "GenTL producer does not implement DSGetBufferPartInfo\n");
+  EXPECT_TRUE(GCLibIsInited());
+  try {
+    GRABKIT_PRODUCER(DSGetBufferPartInfo);
+    FAIL() << "no exception";
+  } catch (const NotImplementedException& e) {
+    EXPECT_STREQ(e.what(), "GenTL producer does not implement DSGetBufferPartInfo (ID: -1003)");
+  }
+}
+
+TEST_F(Loader, NothingLoadedIsNeverCalledThrough) {
+  ASSERT_FALSE(GCLibIsInited());
+  try {
+    GRABKIT_PRODUCER(TLOpen);
+    FAIL() << "no exception";
+  } catch (const NotInitializedException& e) {
+    EXPECT_STREQ(e.what(), "No GenTL producer is loaded, cannot call TLOpen (ID: -1002)");
+  }
+  EXPECT_THROW(GCCloseLib(), NotInitializedException);
+}
+
+}  // namespace Grabkit
