@@ -10,7 +10,9 @@ namespace Grabkit {
 // a data race; relaxed order is enough for a diagnostic switch.
 extern std::atomic<bool> tracingEnabled;
 
-inline void enableTracing(bool on) { tracingEnabled.store(on, std::memory_order_relaxed); }
+inline void enableTracing(bool on) {
+  tracingEnabled.store(on, std::memory_order_relaxed);
+}
 
 // printf-style; costs one flag test when tracing is off. Texts longer than
 // 511 characters are cut there.

@@ -10,7 +10,9 @@ GRABKIT_JNI(void, enableTracing)(JNIEnv* env, jclass, jboolean on) {
   frame(env, [&] { Grabkit::enableTracing(on != JNI_FALSE); });
 }
 
-GRABKIT_JNI(jint, StdErrRedirectStart)(JNIEnv*, jclass) { return Grabkit::stdErrRedirectStart(); }
+GRABKIT_JNI(jint, StdErrRedirectStart)(JNIEnv*, jclass) {
+  return Grabkit::stdErrRedirectStart();
+}
 
 GRABKIT_JNI(jstring, StdErrRedirectStop)(JNIEnv* env, jclass) {
   return toJava(env, Grabkit::stdErrRedirectStop());

@@ -3,7 +3,9 @@
 // identity.
 #include "Frame.h"
 
-#define GRABKIT_UPCAST(name, code, message) \
-  GRABKIT_JNI(jlong, name##_1SWIGUpcast)(JNIEnv*, jclass, jlong address) { return address; }
+#define GRABKIT_UPCAST(name, code, message)                                \
+  GRABKIT_JNI(jlong, name##_1SWIGUpcast)(JNIEnv*, jclass, jlong address) { \
+    return address;                                                        \
+  }
 GRABKIT_EXCEPTIONS(GRABKIT_UPCAST)
 #undef GRABKIT_UPCAST

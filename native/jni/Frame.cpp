@@ -14,16 +14,11 @@ struct JavaClassRow {
 // Searched in order; the last row ends the search and names the class of an
 // unknown code.
 constexpr JavaClassRow kJavaClasses[] = {
-    {1, "java/lang/OutOfMemoryError"},
-    {2, "java/io/IOException"},
-    {3, "java/lang/RuntimeException"},
-    {4, "java/lang/IndexOutOfBoundsException"},
-    {5, "java/lang/ArithmeticException"},
-    {6, "java/lang/IllegalArgumentException"},
-    {7, "java/lang/NullPointerException"},
-    {8, "java/lang/RuntimeException"},
-    {9, "java/lang/UnknownError"},
-    {0, "java/lang/UnknownError"},
+    {1, "java/lang/OutOfMemoryError"},     {2, "java/io/IOException"},
+    {3, "java/lang/RuntimeException"},     {4, "java/lang/IndexOutOfBoundsException"},
+    {5, "java/lang/ArithmeticException"},  {6, "java/lang/IllegalArgumentException"},
+    {7, "java/lang/NullPointerException"}, {8, "java/lang/RuntimeException"},
+    {9, "java/lang/UnknownError"},         {0, "java/lang/UnknownError"},
 };
 
 void throwByPath(JNIEnv* env, const char* path, const char* message) {
@@ -40,8 +35,9 @@ void throwJava(JNIEnv* env, int code, const char* message) {
 }
 
 void throwGenTL(JNIEnv* env, const GenTLException& e) {
-#define GRABKIT_TRANSLATE(name, code, message) \
-  if (dynamic_cast<const name*>(&e) != nullptr) throwByPath(env, GRABKIT_JAVA_PACKAGE "/" #name, e.what());
+#define GRABKIT_TRANSLATE(name, code, message)  \
+  if (dynamic_cast<const name*>(&e) != nullptr) \
+    throwByPath(env, GRABKIT_JAVA_PACKAGE "/" #name, e.what());
   GRABKIT_EXCEPTIONS(GRABKIT_TRANSLATE)
 #undef GRABKIT_TRANSLATE
 }
@@ -55,7 +51,9 @@ std::string toString(JNIEnv* env, jstring s) {
   return copy;
 }
 
-jstring toJava(JNIEnv* env, const std::string& s) { return env->NewStringUTF(s.c_str()); }
+jstring toJava(JNIEnv* env, const std::string& s) {
+  return env->NewStringUTF(s.c_str());
+}
 
 DirectMemory toDirect(JNIEnv* env, jobject buffer) {
   void* data = nullptr;

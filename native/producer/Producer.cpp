@@ -15,8 +15,8 @@ int32_t GCInitLib(std::string path) {
   ProducerFunctions& p = producerFunctions;
   p.module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (p.module == nullptr) throw LoadLibraryException("Failed to load CTI file");
-#define GRABKIT_RESOLVE(name, params)                                                 \
-  p.name = reinterpret_cast<P##name>(dlsym(p.module, #name));                         \
+#define GRABKIT_RESOLVE(name, params)                         \
+  p.name = reinterpret_cast<P##name>(dlsym(p.module, #name)); \
   if (p.name == nullptr) std::cerr << "GenTL producer does not implement " #name << std::endl;
   GRABKIT_GENTL_FUNCTIONS(GRABKIT_RESOLVE)
 #undef GRABKIT_RESOLVE
@@ -40,7 +40,9 @@ int32_t GCCloseLib() {
   return code;
 }
 
-bool GCLibIsInited() { return producerFunctions.inited; }
+bool GCLibIsInited() {
+  return producerFunctions.inited;
+}
 
 void throwMissingEntry(const char* name) {
   if (!producerFunctions.inited) {

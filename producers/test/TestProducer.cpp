@@ -26,7 +26,9 @@ GC_ERROR answer(const char* function) {
 extern "C" {
 
 #define GRABKIT_TEST_FUNCTION(name, params) \
-  GC_ERROR name params { return answer(#name); }
+  GC_ERROR name params {                    \
+    return answer(#name);                   \
+  }
 GRABKIT_GENTL_FUNCTIONS(GRABKIT_TEST_FUNCTION)
 #undef GRABKIT_TEST_FUNCTION
 

@@ -1,0 +1,112 @@
+package org.grabkit.gentl;
+
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+
+import java.io.IOException;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Path;
+import java.util.concurrent.TimeUnit;
+import org.junit.jupiter.api.AfterEach;
+import org.junit.jupiter.api.Test;
+
+class DiagnosticsTest {
+  @AfterEach
+  void tracingOff() {
+    gentlJNI.enableTracing(false);
+  }
+
+  @Test
+  void tracingFollowsTheSwitch() {
+    TestProducerControl.attach(TestProducerControl.TEST_CTI);
+    String quiet =
+        StdErr.capture(
+            () -> {
+              gentlJNI.GCInitLib(TestProducerControl.TEST_CTI);
+              gentlJNI.GCCloseLib();
+            });
+    assertEquals("", quiet);
+    gentlJNI.enableTracing(true);
+    String traced =
+        StdErr.capture(
+            () -> {
+              gentlJNI.GCInitLib(TestProducerControl.TEST_CTI);
+              gentlJNI.GCCloseLib();
+            });
+    assertEquals("GCInitLib()\nGCCloseLib()\n", traced);
+  }
+
+  @Test
+  void capturesReturnOnlyTheirOwnBytes() {
+    assertEquals("a".repeat(100), StdErr.capture(() -> StdErr.write(bytes("a".repeat(100)))));
+    assertEquals("0123456789", StdErr.capture(() -> StdErr.write(bytes("0123456789"))));
+    assertEquals("", StdErr.capture(() -> {}));
+    assertEquals("before", StdErr.capture(() -> StdErr.write(bytes("before\0after"))));
+  }
+
+  @Test
+  void aLargeWriterIsCutAtTheCapacityAndNeverHangs() throws Exception {
+    String big =
+        StdErr.capture(
+            () -> {
+              Thread writer = new Thread(() -> StdErr.write(bytes("z".repeat(30000))));
+              writer.start();
+              join(writer);
+            });
+    assertEquals("z".repeat(20480), big);
+    String huge = StdErr.capture(() -> StdErr.write(bytes("q".repeat(1 << 20))));
+    assertEquals(20480, huge.length());
+  }
+
+  /** Only another process can see that a captured line never reached the real standard error. */
+  @Test
+  void capturedTraceLinesDoNotLeakToTheRealStandardError() throws Exception {
+    Path java = Path.of(System.getProperty("java.home"), "bin", "java");
+    Process child =
+        new ProcessBuilder(
+                java.toString(),
+                "-Xcheck:jni",
+                "-cp",
+                System.getProperty("java.class.path"),
+                "-Dgrabkit.build.dir=" + TestProducerControl.BUILD,
+                CaptureChild.class.getName())
+            .start();
+    assertTrue(child.waitFor(60, TimeUnit.SECONDS));
+    String out = new String(child.getInputStream().readAllBytes(), StandardCharsets.UTF_8);
+    String err = new String(child.getErrorStream().readAllBytes(), StandardCharsets.UTF_8);
+    assertEquals(0, child.exitValue(), err);
+    assertEquals("captured:GCInitLib()\nGCCloseLib()\n", out);
+    assertFalse(err.contains("GCInitLib()"), err);
+    assertTrue(err.contains("after the capture"), err);
+  }
+
+  /** The child process of the test above. */
+  static final class CaptureChild {
+    public static void main(String[] args) throws IOException {
+      TestProducerControl.attach(TestProducerControl.TEST_CTI);
+      gentlJNI.enableTracing(true);
+      String captured =
+          StdErr.capture(
+              () -> {
+                gentlJNI.GCInitLib(TestProducerControl.TEST_CTI);
+                gentlJNI.GCCloseLib();
+              });
+      System.out.print("captured:" + captured);
+      System.out.flush();
+      StdErr.write(bytes("after the capture\n"));
+    }
+  }
+
+  private static byte[] bytes(String s) {
+    return s.getBytes(StandardCharsets.UTF_8);
+  }
+
+  private static void join(Thread t) {
+    try {
+      t.join();
+    } catch (InterruptedException e) {
+      Thread.currentThread().interrupt();
+    }
+  }
+}

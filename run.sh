@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Grabkit's two entry points, on a fresh Debian machine with JDK 17, Maven and g++:
+#   ./run.sh main   build, then grab from the bundled simulated camera
+#   ./run.sh test   build and run every test (native under ASan/UBSan, JUnit under -Xcheck:jni)
+# Each installs the Debian packages it lacks (as root, through apt-get).
+set -euo pipefail
+cd "$(dirname "$0")"
+
+need_packages() {
+  local missing=()
+  command -v cmake >/dev/null || missing+=(cmake)
+  command -v g++ >/dev/null || missing+=(g++)
+  command -v make >/dev/null || missing+=(make)
+  command -v mvn >/dev/null || missing+=(maven)
+  command -v javac >/dev/null || missing+=(openjdk-17-jdk-headless)
+  local pkg
+  for pkg in "$@"; do
+    dpkg -s "$pkg" >/dev/null 2>&1 || missing+=("$pkg")
+  done
+  if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+  fi
+}
+
+mvn_batch() { mvn -B -ntp -f java/pom.xml "$@"; }
+
+case "${1:-}" in
+  main)
+    need_packages libgtest-dev
+    mvn_batch -q package -DskipTests
+    shift
+    java -jar java/target/grabkit.jar "$@"
+    ;;
+  test)
+    need_packages libgtest-dev clang-format
+    echo "== clang-format"
+    git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+    echo "== build, native tests (ASan/UBSan), JUnit (-Xcheck:jni)"
+    mvn_batch verify
+    if grep -rl "WARNING in native method" java/target/surefire-reports 2>/dev/null; then
+      echo "JNI warnings in the JUnit run (see the files above)" >&2
+      exit 1
+    fi
+    echo "== no JNI warnings"
+    ;;
+  *)
+    echo "usage: ./run.sh main [grabkit arguments] | ./run.sh test" >&2
+    exit 2
+    ;;
+esac
