@@ -1,0 +1,99 @@
+// The rules that every opened module shares: the strong link to its parent,
+// the closed flag, the closed state inherited from the ancestors, the validity
+// test that walks up the tree, the guarded handle, the producer close and the
+// trace lines of construction and destruction.
+//
+// A module class derives from Module<Self, Parent> and supplies its own words:
+//   kName            "Device": trace lines "Device()" and "~Device()"
+//   kCloseName       "DevClose": trace line "DevClose()" before the close
+//   closeInProducer  calls the producer's close function for a handle
+//   kAncestorClosed  ClosedException text when an ancestor is closed
+//   kHandleClosed    ClosedException text of getHandle() on the closed module
+#ifndef GRABKIT_MODEL_MODULE_H
+#define GRABKIT_MODEL_MODULE_H
+
+#include <iostream>
+#include <memory>
+#include <type_traits>
+
+#include "../diag/Trace.h"
+#include "../producer/Errors.h"
+#include "../producer/Producer.h"
+
+namespace Grabkit {
+
+class GenTLProducer;
+
+template <class Self, class Parent>
+class Module : public std::enable_shared_from_this<Self> {
+ public:
+  using Handle = void*;
+
+  Module(const Module&) = delete;
+  Module& operator=(const Module&) = delete;
+
+  // Closed itself, or below a closed module, or the producer is gone.
+  bool isClosed() const { return closed_ || parent_->isClosed(); }
+
+  // True when open; false when only this module is closed; ClosedException
+  // naming the nearest closed level when an ancestor is closed.
+  bool checkValid() const {
+    if (!parentOpen()) throw ClosedException(Self::kAncestorClosed);
+    return !closed_;
+  }
+
+  Handle getHandle() const {
+    if (!checkValid()) throw ClosedException(Self::kHandleClosed);
+    return handle_;
+  }
+
+  // Closes this module only; its descendants then count as closed and never
+  // call their own close. A failing producer close is not reported.
+  void close() {
+    if (isClosed()) return;
+    trace("%s()", Self::kCloseName);
+    Self::closeInProducer(handle_);
+    closed_ = true;
+  }
+
+  const std::shared_ptr<Parent>& parent() const { return parent_; }
+
+ protected:
+  Module(std::shared_ptr<Parent> parent, Handle handle)
+      : parent_(std::move(parent)), handle_(handle) {
+    trace("%s()", Self::kName);
+  }
+
+  // The parent link is released after this body, so the tree goes from the
+  // leaves up.
+  ~Module() {
+    trace("~%s()", Self::kName);
+    try {
+      close();
+    } catch (const std::exception& e) {
+      // Only a producer that lacks the close function gets here; a destructor
+      // must not end the process for it.
+      std::cerr << "Grabkit: " << Self::kCloseName << " failed: " << e.what() << std::endl;
+    }
+  }
+
+ private:
+  // The transport layer asks whether its producer is closed; the levels below
+  // it ask their parent's full validity test, so the message names the
+  // closed level nearest to the root.
+  bool parentOpen() const {
+    if constexpr (std::is_same_v<Parent, GenTLProducer>) {
+      return !parent_->isClosed();
+    } else {
+      return parent_->checkValid();
+    }
+  }
+
+  std::shared_ptr<Parent> parent_;
+  Handle handle_;
+  bool closed_ = false;
+};
+
+}  // namespace Grabkit
+
+#endif
