@@ -1,0 +1,83 @@
+// The calls into the producer that turn one producer call (or a short, fixed
+// sequence of them) into a value of our own types: a string, a number, a
+// handle or a list of IDs. Each checks the producer's code before it reads any
+// output; both the low-level exports and the object model call these.
+//
+// The functions keep the names of the producer functions they wrap; inside
+// namespace Grabkit they hide the C prototypes of GenTL.h.
+#ifndef GRABKIT_PRODUCER_CALLLAYER_H
+#define GRABKIT_PRODUCER_CALLLAYER_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "GenTL.h"
+
+namespace Grabkit {
+
+// String queries: a 1024-byte area, the text up to the first NUL. A producer
+// that fills the whole area without a NUL gets its first 1023 bytes back.
+std::string GCGetInfoString(TL_INFO_CMD cmd);
+std::string GCGetLastErrorMessage();
+std::string GCGetPortURL(PORT_HANDLE hPort);
+std::string GCGetPortURLInfoString(PORT_HANDLE hPort, uint32_t urlIndex, URL_INFO_CMD cmd);
+std::string GCGetPortInfoString(PORT_HANDLE hPort, PORT_INFO_CMD cmd);
+std::string TLGetInterfaceID(TL_HANDLE hTL, uint32_t index);
+std::string TLGetInterfaceInfoString(TL_HANDLE hTL, INTERFACE_INFO_CMD cmd,
+                                     std::string interfaceId);
+std::string IFGetInfoString(IF_HANDLE hIF, INTERFACE_INFO_CMD cmd);
+std::string IFGetDeviceID(IF_HANDLE hIF, uint32_t index);
+std::string IFGetDeviceInfoString(IF_HANDLE hIF, DEVICE_INFO_CMD cmd, std::string deviceId);
+std::string DevGetDataStreamID(DEV_HANDLE hDev, uint32_t index);
+std::string DevGetInfoString(DEV_HANDLE hDev, DEVICE_INFO_CMD cmd);
+std::string DSGetInfoString(DS_HANDLE hDS, STREAM_INFO_CMD cmd);
+std::string DSGetBufferInfoString(DS_HANDLE hDS, BUFFER_HANDLE hBuffer, BUFFER_INFO_CMD cmd);
+
+// Typed device information (the producer's IFGetDeviceInfo; note the ID
+// comes before the command there). Uint32 reads the same 4 bytes unsigned.
+int32_t IFGetDeviceInfoInt32(IF_HANDLE hIF, DEVICE_INFO_CMD cmd, std::string deviceId);
+uint32_t IFGetDeviceInfoUint32(IF_HANDLE hIF, DEVICE_INFO_CMD cmd, std::string deviceId);
+uint64_t IFGetDeviceInfoUint64(IF_HANDLE hIF, DEVICE_INFO_CMD cmd, std::string deviceId);
+
+// Opens: trace line "<name>()" first (also when the producer then refuses),
+// the handle starts null.
+TL_HANDLE TLOpen();
+IF_HANDLE TLOpenInterface(TL_HANDLE hTL, std::string interfaceId);
+DEV_HANDLE IFOpenDevice(IF_HANDLE hIF, std::string deviceId, DEVICE_ACCESS_FLAGS accessFlags);
+DS_HANDLE DevOpenDataStream(DEV_HANDLE hDev, std::string streamId);
+
+// Closes: trace line "<name>()", then the producer's code, unchecked.
+int32_t TLClose(TL_HANDLE hTL);
+int32_t IFClose(IF_HANDLE hIF);
+int32_t DevClose(DEV_HANDLE hDev);
+int32_t DSClose(DS_HANDLE hDS);
+
+// ID lists: the count, then one ID query per index in ascending order. A
+// failing ID query ends the call; the partial list is dropped.
+std::vector<std::string> TLGetInterfaceList(TL_HANDLE hTL);
+std::vector<std::string> IFGetDeviceList(IF_HANDLE hIF);
+std::vector<std::string> DevGetDataStreamList(DEV_HANDLE hDev);
+
+// With `clear` the buffer's memory (BUFFER_INFO_BASE, BUFFER_INFO_SIZE) is
+// zeroed first; a failure of either query throws before anything is queued.
+// The queue call's own code is returned unchecked.
+int32_t DSQueueBuffer(DS_HANDLE hDS, BUFFER_HANDLE hBuffer, bool clear = true);
+
+// Part base minus buffer base, modulo 2^64. The part query gets the size
+// variable as the buffer query left it.
+uint64_t DSGetBufferPartDataOffset(DS_HANDLE hDS, BUFFER_HANDLE hBuffer, uint32_t partIndex);
+
+// What EventGetData delivers for a new-buffer event, in the producer's layout.
+struct NewBufferEvent {
+  BUFFER_HANDLE BufferHandle = nullptr;
+  void* userData = nullptr;
+};
+static_assert(sizeof(NewBufferEvent) == 16, "EventGetData writes 16 bytes");
+
+// Waits up to `timeout` ms; a time-out throws TimeoutException.
+NewBufferEvent EventNewBufferGetData(EVENT_HANDLE hEvent, uint64_t timeout);
+
+}  // namespace Grabkit
+
+#endif
