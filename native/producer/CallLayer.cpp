@@ -1,0 +1,221 @@
+#include "CallLayer.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "../diag/Trace.h"
+#include "Errors.h"
+#include "Producer.h"
+
+namespace Grabkit {
+
+namespace {
+// No size probe and no retry: one fixed area per string query. It starts
+// zeroed, so a producer that writes nothing yields an empty string.
+struct TextArea {
+  char data[1024] = {};
+  size_t size = sizeof(data);
+
+  // The last byte is never part of the text, so a producer that leaves no
+  // NUL cannot make us read past the area.
+  std::string text() const { return std::string(data, strnlen(data, sizeof(data) - 1)); }
+};
+
+// fn(lead..., area, &size), checked.
+template <typename Fn, typename... Lead>
+std::string textQuery(Fn fn, Lead... lead) {
+  TextArea area;
+  checkError(fn(lead..., area.data, &area.size));
+  return area.text();
+}
+
+// fn(lead..., &type, area, &size), checked; the reported type is not used.
+template <typename Fn, typename... Lead>
+std::string infoText(Fn fn, Lead... lead) {
+  INFO_DATATYPE type = INFO_DATATYPE_UNKNOWN;
+  return textQuery(fn, lead..., &type);
+}
+
+// fn(lead..., &type, &value, &size) with the value's width, checked.
+template <typename T, typename Fn, typename... Lead>
+T infoValue(Fn fn, Lead... lead) {
+  INFO_DATATYPE type = INFO_DATATYPE_UNKNOWN;
+  T value{};
+  size_t size = sizeof(T);
+  checkError(fn(lead..., &type, &value, &size));
+  return value;
+}
+
+// fn(lead..., &out), checked; the output starts zeroed (a null handle, a
+// count of 0) in case a producer reports success without writing it.
+template <typename T, typename Fn, typename... Lead>
+T output(Fn fn, Lead... lead) {
+  T out{};
+  checkError(fn(lead..., &out));
+  return out;
+}
+
+template <typename CountFn, typename Handle>
+std::vector<std::string> idList(CountFn count, std::string (*id)(Handle, uint32_t), Handle h) {
+  uint32_t n = output<uint32_t>(count, h);
+  std::vector<std::string> ids;
+  for (uint32_t i = 0; i < n; ++i) ids.push_back(id(h, i));
+  return ids;
+}
+}  // namespace
+
+std::string GCGetInfoString(TL_INFO_CMD cmd) {
+  return infoText(GRABKIT_PRODUCER(GCGetInfo), cmd);
+}
+
+std::string GCGetLastErrorMessage() {
+  GC_ERROR code = GC_ERR_SUCCESS;
+  return textQuery(GRABKIT_PRODUCER(GCGetLastError), &code);
+}
+
+std::string GCGetPortURL(PORT_HANDLE hPort) {
+  return textQuery(GRABKIT_PRODUCER(GCGetPortURL), hPort);
+}
+
+std::string GCGetPortURLInfoString(PORT_HANDLE hPort, uint32_t urlIndex, URL_INFO_CMD cmd) {
+  return infoText(GRABKIT_PRODUCER(GCGetPortURLInfo), hPort, urlIndex, cmd);
+}
+
+std::string GCGetPortInfoString(PORT_HANDLE hPort, PORT_INFO_CMD cmd) {
+  return infoText(GRABKIT_PRODUCER(GCGetPortInfo), hPort, cmd);
+}
+
+std::string TLGetInterfaceID(TL_HANDLE hTL, uint32_t index) {
+  return textQuery(GRABKIT_PRODUCER(TLGetInterfaceID), hTL, index);
+}
+
+std::string TLGetInterfaceInfoString(TL_HANDLE hTL, INTERFACE_INFO_CMD cmd,
+                                     std::string interfaceId) {
+  return infoText(GRABKIT_PRODUCER(TLGetInterfaceInfo), hTL, interfaceId.c_str(), cmd);
+}
+
+std::string IFGetInfoString(IF_HANDLE hIF, INTERFACE_INFO_CMD cmd) {
+  return infoText(GRABKIT_PRODUCER(IFGetInfo), hIF, cmd);
+}
+
+std::string IFGetDeviceID(IF_HANDLE hIF, uint32_t index) {
+  return textQuery(GRABKIT_PRODUCER(IFGetDeviceID), hIF, index);
+}
+
+std::string IFGetDeviceInfoString(IF_HANDLE hIF, DEVICE_INFO_CMD cmd, std::string deviceId) {
+  return infoText(GRABKIT_PRODUCER(IFGetDeviceInfo), hIF, deviceId.c_str(), cmd);
+}
+
+std::string DevGetDataStreamID(DEV_HANDLE hDev, uint32_t index) {
+  return textQuery(GRABKIT_PRODUCER(DevGetDataStreamID), hDev, index);
+}
+
+std::string DevGetInfoString(DEV_HANDLE hDev, DEVICE_INFO_CMD cmd) {
+  return infoText(GRABKIT_PRODUCER(DevGetInfo), hDev, cmd);
+}
+
+std::string DSGetInfoString(DS_HANDLE hDS, STREAM_INFO_CMD cmd) {
+  return infoText(GRABKIT_PRODUCER(DSGetInfo), hDS, cmd);
+}
+
+std::string DSGetBufferInfoString(DS_HANDLE hDS, BUFFER_HANDLE hBuffer, BUFFER_INFO_CMD cmd) {
+  return infoText(GRABKIT_PRODUCER(DSGetBufferInfo), hDS, hBuffer, cmd);
+}
+
+int32_t IFGetDeviceInfoInt32(IF_HANDLE hIF, DEVICE_INFO_CMD cmd, std::string deviceId) {
+  return infoValue<int32_t>(GRABKIT_PRODUCER(IFGetDeviceInfo), hIF, deviceId.c_str(), cmd);
+}
+
+uint32_t IFGetDeviceInfoUint32(IF_HANDLE hIF, DEVICE_INFO_CMD cmd, std::string deviceId) {
+  return static_cast<uint32_t>(IFGetDeviceInfoInt32(hIF, cmd, std::move(deviceId)));
+}
+
+uint64_t IFGetDeviceInfoUint64(IF_HANDLE hIF, DEVICE_INFO_CMD cmd, std::string deviceId) {
+  return infoValue<uint64_t>(GRABKIT_PRODUCER(IFGetDeviceInfo), hIF, deviceId.c_str(), cmd);
+}
+
+TL_HANDLE TLOpen() {
+  trace("TLOpen()");
+  return output<TL_HANDLE>(GRABKIT_PRODUCER(TLOpen));
+}
+
+IF_HANDLE TLOpenInterface(TL_HANDLE hTL, std::string interfaceId) {
+  trace("TLOpenInterface()");
+  return output<IF_HANDLE>(GRABKIT_PRODUCER(TLOpenInterface), hTL, interfaceId.c_str());
+}
+
+DEV_HANDLE IFOpenDevice(IF_HANDLE hIF, std::string deviceId, DEVICE_ACCESS_FLAGS accessFlags) {
+  trace("IFOpenDevice()");
+  return output<DEV_HANDLE>(GRABKIT_PRODUCER(IFOpenDevice), hIF, deviceId.c_str(), accessFlags);
+}
+
+DS_HANDLE DevOpenDataStream(DEV_HANDLE hDev, std::string streamId) {
+  trace("DevOpenDataStream()");
+  return output<DS_HANDLE>(GRABKIT_PRODUCER(DevOpenDataStream), hDev, streamId.c_str());
+}
+
+int32_t TLClose(TL_HANDLE hTL) {
+  trace("TLClose()");
+  return GRABKIT_PRODUCER(TLClose)(hTL);
+}
+
+int32_t IFClose(IF_HANDLE hIF) {
+  trace("IFClose()");
+  return GRABKIT_PRODUCER(IFClose)(hIF);
+}
+
+int32_t DevClose(DEV_HANDLE hDev) {
+  trace("DevClose()");
+  return GRABKIT_PRODUCER(DevClose)(hDev);
+}
+
+int32_t DSClose(DS_HANDLE hDS) {
+  trace("DSClose()");
+  return GRABKIT_PRODUCER(DSClose)(hDS);
+}
+
+std::vector<std::string> TLGetInterfaceList(TL_HANDLE hTL) {
+  return idList(GRABKIT_PRODUCER(TLGetNumInterfaces), &TLGetInterfaceID, hTL);
+}
+
+std::vector<std::string> IFGetDeviceList(IF_HANDLE hIF) {
+  return idList(GRABKIT_PRODUCER(IFGetNumDevices), &IFGetDeviceID, hIF);
+}
+
+std::vector<std::string> DevGetDataStreamList(DEV_HANDLE hDev) {
+  return idList(GRABKIT_PRODUCER(DevGetNumDataStreams), &DevGetDataStreamID, hDev);
+}
+
+int32_t DSQueueBuffer(DS_HANDLE hDS, BUFFER_HANDLE hBuffer, bool clear) {
+  if (clear) {
+    PDSGetBufferInfo info = GRABKIT_PRODUCER(DSGetBufferInfo);
+    void* base = infoValue<void*>(info, hDS, hBuffer, BUFFER_INFO_BASE);
+    uint64_t length = infoValue<uint64_t>(info, hDS, hBuffer, BUFFER_INFO_SIZE);
+    if (base != nullptr) memset(base, 0, length);
+  }
+  return GRABKIT_PRODUCER(DSQueueBuffer)(hDS, hBuffer);
+}
+
+uint64_t DSGetBufferPartDataOffset(DS_HANDLE hDS, BUFFER_HANDLE hBuffer, uint32_t partIndex) {
+  INFO_DATATYPE type = INFO_DATATYPE_UNKNOWN;
+  uint64_t base = 0;
+  uint64_t partBase = 0;
+  size_t size = sizeof(base);
+  checkError(
+      GRABKIT_PRODUCER(DSGetBufferInfo)(hDS, hBuffer, BUFFER_INFO_BASE, &type, &base, &size));
+  // The part query gets the size that the buffer query reported, but never
+  // more than its 8-byte area holds.
+  size = std::min(size, sizeof(partBase));
+  checkError(GRABKIT_PRODUCER(DSGetBufferPartInfo)(hDS, hBuffer, partIndex, BUFFER_PART_INFO_BASE,
+                                                   &type, &partBase, &size));
+  return partBase - base;
+}
+
+NewBufferEvent EventNewBufferGetData(EVENT_HANDLE hEvent, uint64_t timeout) {
+  NewBufferEvent event;
+  size_t size = sizeof(event);
+  checkError(GRABKIT_PRODUCER(EventGetData)(hEvent, &event, &size, timeout));
+  return event;
+}
+
+}  // namespace Grabkit
