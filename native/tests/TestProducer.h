@@ -6,9 +6,11 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "GenTL.h"
+#include "TestControl.h"
 
 class TestProducer {
  public:
@@ -25,15 +27,30 @@ class TestProducer {
   void setResult(const char* function, GC_ERROR code) {
     fn<void (*)(const char*, GC_ERROR)>("GrabkitTest_setResult")(function, code);
   }
-  std::string callLog() {
-    auto log = fn<size_t (*)(char*, size_t)>("GrabkitTest_callLog");
+  // What `function` answers for `selector`: its code and the bytes it writes.
+  void answer(const char* function, int64_t selector, GC_ERROR code, const std::string& output) {
+    fn<decltype(&GrabkitTest_setAnswer)>("GrabkitTest_setAnswer")(function, selector, code,
+                                                                  output.data(), output.size());
+  }
+  std::string callLog() { return log("GrabkitTest_callLog"); }
+  std::string argumentLog() { return log("GrabkitTest_argumentLog"); }
+
+  // The bytes of a value as a producer writes them.
+  template <typename T>
+  static std::string bytes(T value) {
+    std::string b(sizeof(T), '\0');
+    memcpy(b.data(), &value, sizeof(T));
+    return b;
+  }
+
+ private:
+  std::string log(const char* name) {
+    auto log = fn<size_t (*)(char*, size_t)>(name);
     std::string text(log(nullptr, 0), '\0');
     log(text.data(), text.size());
     text.pop_back();
     return text;
   }
-
- private:
   template <typename F>
   F fn(const char* name) {
     return reinterpret_cast<F>(dlsym(module_, name));

@@ -3,17 +3,39 @@
 #define GRABKIT_TEST_CONTROL_H
 
 #include <stddef.h>
+#include <stdint.h>
 
 #include "GenTL.h"
 
+// The selector of an answer that serves every call of its function.
+#define GRABKIT_TEST_ANY INT64_MIN
+
 extern "C" {
-// Forgets scripted results and the call log.
+// Forgets scripted answers and the call log.
 GRABKIT_GENTL_EXPORT void GrabkitTest_reset();
-// The code that `function` returns from now on.
+// The code that `function` returns from now on, whatever its selector; a
+// scripted output stays.
 GRABKIT_GENTL_EXPORT void GrabkitTest_setResult(const char* function, GC_ERROR code);
+// What `function` answers when its selector argument equals `selector` (or,
+// with GRABKIT_TEST_ANY, when no answer for the exact selector exists). The
+// selector is the information command, the index or the register address,
+// whichever the function takes. `size` bytes of `output` are copied into the
+// function's outputs in parameter order: fixed-width outputs (handles, counts,
+// codes) take their width, a value area takes the rest, never more than its
+// size on entry, and its size becomes the count copied. A null `output`
+// writes nothing; the outputs keep what the caller preset. The code is
+// returned also when output was written, so that callers can be caught using
+// outputs of a failed call.
+GRABKIT_GENTL_EXPORT void GrabkitTest_setAnswer(const char* function, int64_t selector,
+                                                GC_ERROR code, const void* output, size_t size);
 // The names of the calls so far, one a line. Copies at most capacity-1 bytes
 // and a NUL; returns the size the whole log needs.
 GRABKIT_GENTL_EXPORT size_t GrabkitTest_callLog(char* text, size_t capacity);
+// The same calls with their input arguments, one a line:
+// "DSGetBufferInfo(0x7f0012345678, 0x10, 20, 8)". Handles and other pointers
+// in hexadecimal, numbers in decimal, strings quoted; sizes as they were on
+// entry; output pointers are left out.
+GRABKIT_GENTL_EXPORT size_t GrabkitTest_argumentLog(char* text, size_t capacity);
 }
 
 #endif
