@@ -16,6 +16,8 @@
 #include <type_traits>
 
 #include "../producer/Errors.h"
+#include "Holders.h"
+#include "Lists.h"
 
 // The Java package of the binding, as a class path and as a symbol prefix.
 #define GRABKIT_JAVA_PACKAGE "org/grabkit/gentl"
@@ -23,6 +25,8 @@
   extern "C" JNIEXPORT type JNICALL Java_org_grabkit_gentl_gentlJNI_##method
 
 namespace Grabkit::Jni {
+
+static_assert(std::is_same_v<jlong, int64_t>, "holders and lists are Java longs");
 
 // Codes of the standard Java exceptions the library throws.
 enum JavaError : int {
@@ -58,6 +62,8 @@ auto frame(JNIEnv* env, Op&& op) noexcept -> decltype(op()) {
   try {
     return op();
   } catch (const JavaExceptionPending&) {
+  } catch (const IndexOutOfRange& e) {
+    throwJava(env, kJavaIndexOutOfBoundsException, e.what());
   } catch (const GenTLException& e) {
     throwGenTL(env, e);
   } catch (const std::exception& e) {
@@ -82,36 +88,6 @@ DirectMemory toDirect(JNIEnv* env, jobject buffer);
 
 // Unsigned 64-bit results must fit in a Java long.
 jlong checkedUnsigned(uint64_t value);
-
-// Holders: a heap-allocated shared_ptr<T> that owns one reference, handed to
-// Java as its address.
-template <typename T>
-jlong newHolder(std::shared_ptr<T> object) {
-  if (!object) return 0;
-  return static_cast<jlong>(reinterpret_cast<intptr_t>(new std::shared_ptr<T>(std::move(object))));
-}
-
-template <typename T>
-std::shared_ptr<T>* holder(jlong handle) {
-  return reinterpret_cast<std::shared_ptr<T>*>(static_cast<intptr_t>(handle));
-}
-
-// The object of an instance method (0 gives a null pointer).
-template <typename T>
-T* object(jlong handle) {
-  return handle == 0 ? nullptr : holder<T>(handle)->get();
-}
-
-// A by-value parameter: a copy of the holder's reference, empty for 0.
-template <typename T>
-std::shared_ptr<T> shared(jlong handle) {
-  return handle == 0 ? std::shared_ptr<T>() : *holder<T>(handle);
-}
-
-template <typename T>
-void deleteHolder(jlong handle) {
-  delete holder<T>(handle);
-}
 
 }  // namespace Grabkit::Jni
 

@@ -36,31 +36,20 @@ std::string infoText(Fn fn, Lead... lead) {
   return textQuery(fn, lead..., &type);
 }
 
-// fn(lead..., &type, &value, &size) with the value's width, checked.
-template <typename T, typename Fn, typename... Lead>
-T infoValue(Fn fn, Lead... lead) {
-  INFO_DATATYPE type = INFO_DATATYPE_UNKNOWN;
-  T value{};
-  size_t size = sizeof(T);
-  checkError(fn(lead..., &type, &value, &size));
-  return value;
-}
-
-// fn(lead..., &out), checked; the output starts zeroed (a null handle, a
-// count of 0) in case a producer reports success without writing it.
-template <typename T, typename Fn, typename... Lead>
-T output(Fn fn, Lead... lead) {
-  T out{};
-  checkError(fn(lead..., &out));
-  return out;
-}
-
 template <typename CountFn, typename Handle>
 std::vector<std::string> idList(CountFn count, std::string (*id)(Handle, uint32_t), Handle h) {
-  uint32_t n = output<uint32_t>(count, h);
+  uint32_t n = outputValue<uint32_t>(count, h);
   std::vector<std::string> ids;
   for (uint32_t i = 0; i < n; ++i) ids.push_back(id(h, i));
   return ids;
+}
+
+// fn(h, &changed, timeout), checked.
+template <typename Fn, typename Handle>
+bool changedFlag(Fn fn, Handle h, uint64_t timeout) {
+  bool8_t changed = 0;
+  checkError(fn(h, &changed, timeout));
+  return changed != 0;
 }
 }  // namespace
 
@@ -71,6 +60,12 @@ std::string GCGetInfoString(TL_INFO_CMD cmd) {
 std::string GCGetLastErrorMessage() {
   GC_ERROR code = GC_ERR_SUCCESS;
   return textQuery(GRABKIT_PRODUCER(GCGetLastError), &code);
+}
+
+GC_ERROR GCGetLastError() {
+  GC_ERROR code = GC_ERR_SUCCESS;
+  textQuery(GRABKIT_PRODUCER(GCGetLastError), &code);
+  return code;
 }
 
 std::string GCGetPortURL(PORT_HANDLE hPort) {
@@ -134,24 +129,50 @@ uint64_t IFGetDeviceInfoUint64(IF_HANDLE hIF, DEVICE_INFO_CMD cmd, std::string d
   return infoValue<uint64_t>(GRABKIT_PRODUCER(IFGetDeviceInfo), hIF, deviceId.c_str(), cmd);
 }
 
+size_t GCReadPort(PORT_HANDLE hPort, uint64_t address, void* buffer, size_t size) {
+  checkError(GRABKIT_PRODUCER(GCReadPort)(hPort, address, buffer, &size));
+  return size;
+}
+
+size_t GCWritePort(PORT_HANDLE hPort, uint64_t address, const void* buffer, size_t size) {
+  checkError(GRABKIT_PRODUCER(GCWritePort)(hPort, address, buffer, &size));
+  return size;
+}
+
+size_t GCGetPortURLInfoBuffer(PORT_HANDLE hPort, uint32_t urlIndex, URL_INFO_CMD cmd, void* buffer,
+                              size_t size) {
+  INFO_DATATYPE type = INFO_DATATYPE_UNKNOWN;
+  checkError(GRABKIT_PRODUCER(GCGetPortURLInfo)(hPort, urlIndex, cmd, &type, buffer, &size));
+  return size;
+}
+
+bool TLUpdateInterfaceList(TL_HANDLE hTL, uint64_t timeout) {
+  return changedFlag(GRABKIT_PRODUCER(TLUpdateInterfaceList), hTL, timeout);
+}
+
+bool IFUpdateDeviceList(IF_HANDLE hIF, uint64_t timeout) {
+  return changedFlag(GRABKIT_PRODUCER(IFUpdateDeviceList), hIF, timeout);
+}
+
 TL_HANDLE TLOpen() {
   trace("TLOpen()");
-  return output<TL_HANDLE>(GRABKIT_PRODUCER(TLOpen));
+  return outputValue<TL_HANDLE>(GRABKIT_PRODUCER(TLOpen));
 }
 
 IF_HANDLE TLOpenInterface(TL_HANDLE hTL, std::string interfaceId) {
   trace("TLOpenInterface()");
-  return output<IF_HANDLE>(GRABKIT_PRODUCER(TLOpenInterface), hTL, interfaceId.c_str());
+  return outputValue<IF_HANDLE>(GRABKIT_PRODUCER(TLOpenInterface), hTL, interfaceId.c_str());
 }
 
 DEV_HANDLE IFOpenDevice(IF_HANDLE hIF, std::string deviceId, DEVICE_ACCESS_FLAGS accessFlags) {
   trace("IFOpenDevice()");
-  return output<DEV_HANDLE>(GRABKIT_PRODUCER(IFOpenDevice), hIF, deviceId.c_str(), accessFlags);
+  return outputValue<DEV_HANDLE>(GRABKIT_PRODUCER(IFOpenDevice), hIF, deviceId.c_str(),
+                                 accessFlags);
 }
 
 DS_HANDLE DevOpenDataStream(DEV_HANDLE hDev, std::string streamId) {
   trace("DevOpenDataStream()");
-  return output<DS_HANDLE>(GRABKIT_PRODUCER(DevOpenDataStream), hDev, streamId.c_str());
+  return outputValue<DS_HANDLE>(GRABKIT_PRODUCER(DevOpenDataStream), hDev, streamId.c_str());
 }
 
 int32_t TLClose(TL_HANDLE hTL) {
@@ -194,6 +215,13 @@ int32_t DSQueueBuffer(DS_HANDLE hDS, BUFFER_HANDLE hBuffer, bool clear) {
     if (base != nullptr) memset(base, 0, length);
   }
   return GRABKIT_PRODUCER(DSQueueBuffer)(hDS, hBuffer);
+}
+
+void* DSRevokeBuffer(DS_HANDLE hDS, BUFFER_HANDLE hBuffer) {
+  void* memory = nullptr;
+  void* userData = nullptr;
+  checkError(GRABKIT_PRODUCER(DSRevokeBuffer)(hDS, hBuffer, &memory, &userData));
+  return userData;
 }
 
 uint64_t DSGetBufferPartDataOffset(DS_HANDLE hDS, BUFFER_HANDLE hBuffer, uint32_t partIndex) {

@@ -12,14 +12,38 @@
 #include <string>
 #include <vector>
 
+#include "Errors.h"
 #include "GenTL.h"
 
 namespace Grabkit {
+
+// One fixed-width value of an information function:
+// fn(lead..., &type, &value, &size), the value preset to zero and the size to
+// its width, checked. Neither the reported type nor the reported size is used.
+template <typename T, typename Fn, typename... Lead>
+T infoValue(Fn fn, Lead... lead) {
+  INFO_DATATYPE type = INFO_DATATYPE_UNKNOWN;
+  T value{};
+  size_t size = sizeof(T);
+  checkError(fn(lead..., &type, &value, &size));
+  return value;
+}
+
+// The one output of fn(lead..., &out), checked. It starts zeroed (a null
+// handle, a count of 0) in case a producer reports success without writing.
+template <typename T, typename Fn, typename... Lead>
+T outputValue(Fn fn, Lead... lead) {
+  T out{};
+  checkError(fn(lead..., &out));
+  return out;
+}
 
 // String queries: a 1024-byte area, the text up to the first NUL. A producer
 // that fills the whole area without a NUL gets its first 1023 bytes back.
 std::string GCGetInfoString(TL_INFO_CMD cmd);
 std::string GCGetLastErrorMessage();
+// The code half of the same producer call; the text is dropped.
+GC_ERROR GCGetLastError();
 std::string GCGetPortURL(PORT_HANDLE hPort);
 std::string GCGetPortURLInfoString(PORT_HANDLE hPort, uint32_t urlIndex, URL_INFO_CMD cmd);
 std::string GCGetPortInfoString(PORT_HANDLE hPort, PORT_INFO_CMD cmd);
@@ -39,6 +63,17 @@ std::string DSGetBufferInfoString(DS_HANDLE hDS, BUFFER_HANDLE hBuffer, BUFFER_I
 int32_t IFGetDeviceInfoInt32(IF_HANDLE hIF, DEVICE_INFO_CMD cmd, std::string deviceId);
 uint32_t IFGetDeviceInfoUint32(IF_HANDLE hIF, DEVICE_INFO_CMD cmd, std::string deviceId);
 uint64_t IFGetDeviceInfoUint64(IF_HANDLE hIF, DEVICE_INFO_CMD cmd, std::string deviceId);
+
+// Register access and URL files: `size` bytes at `buffer`; the result is the
+// count that the producer reports back.
+size_t GCReadPort(PORT_HANDLE hPort, uint64_t address, void* buffer, size_t size);
+size_t GCWritePort(PORT_HANDLE hPort, uint64_t address, const void* buffer, size_t size);
+size_t GCGetPortURLInfoBuffer(PORT_HANDLE hPort, uint32_t urlIndex, URL_INFO_CMD cmd, void* buffer,
+                              size_t size);
+
+// The producer's changed flag, preset to false.
+bool TLUpdateInterfaceList(TL_HANDLE hTL, uint64_t timeout);
+bool IFUpdateDeviceList(IF_HANDLE hIF, uint64_t timeout);
 
 // Opens: trace line "<name>()" first (also when the producer then refuses),
 // the handle starts null.
@@ -63,6 +98,10 @@ std::vector<std::string> DevGetDataStreamList(DEV_HANDLE hDev);
 // zeroed first; a failure of either query throws before anything is queued.
 // The queue call's own code is returned unchecked.
 int32_t DSQueueBuffer(DS_HANDLE hDS, BUFFER_HANDLE hBuffer, bool clear = true);
+
+// The user pointer given at announcement; the buffer pointer that the
+// producer hands back is dropped.
+void* DSRevokeBuffer(DS_HANDLE hDS, BUFFER_HANDLE hBuffer);
 
 // Part base minus buffer base, modulo 2^64. The part query gets the size
 // variable as the buffer query left it.

@@ -1,0 +1,44 @@
+// Holders: a heap-allocated shared_ptr<T> that owns one reference, handed to
+// Java as its address (a Java long). Free of JNI types, so that the native
+// tests can check them without a virtual machine.
+#ifndef GRABKIT_JNI_HOLDERS_H
+#define GRABKIT_JNI_HOLDERS_H
+
+#include <cstdint>
+#include <memory>
+
+namespace Grabkit::Jni {
+
+// A new holder of `object` (one more reference); 0 for an empty pointer.
+template <typename T>
+int64_t newHolder(std::shared_ptr<T> object) {
+  if (!object) return 0;
+  return static_cast<int64_t>(
+      reinterpret_cast<intptr_t>(new std::shared_ptr<T>(std::move(object))));
+}
+
+template <typename T>
+std::shared_ptr<T>* holder(int64_t handle) {
+  return reinterpret_cast<std::shared_ptr<T>*>(static_cast<intptr_t>(handle));
+}
+
+// The object of an instance method (0 gives a null pointer).
+template <typename T>
+T* object(int64_t handle) {
+  return handle == 0 ? nullptr : holder<T>(handle)->get();
+}
+
+// A by-value parameter: a copy of the holder's reference, empty for 0.
+template <typename T>
+std::shared_ptr<T> shared(int64_t handle) {
+  return handle == 0 ? std::shared_ptr<T>() : *holder<T>(handle);
+}
+
+template <typename T>
+void deleteHolder(int64_t handle) {
+  delete holder<T>(handle);
+}
+
+}  // namespace Grabkit::Jni
+
+#endif

@@ -1,0 +1,446 @@
+// The flat family that mirrors the producer's C functions. Every GenTL handle
+// crosses as a Java int through Handles.h, so a handle wider than 32 bits
+// reaches the producer whole; user values pass as Java's own numbers.
+// Indices and counts are unsigned 32-bit: Java longs, of which the low 32
+// bits are used.
+#include "../producer/CallLayer.h"
+#include "../producer/Producer.h"
+#include "Frame.h"
+#include "Handles.h"
+
+using namespace Grabkit::Jni;
+using Grabkit::infoValue;
+using Grabkit::NewBufferEvent;
+using Grabkit::outputValue;
+
+namespace {
+uint32_t low32(jlong value) {
+  return static_cast<uint32_t>(value);
+}
+
+NewBufferEvent* event(jlong address) {
+  return reinterpret_cast<NewBufferEvent*>(static_cast<intptr_t>(address));
+}
+
+jlong newEvent(const NewBufferEvent& e) {
+  return static_cast<jlong>(reinterpret_cast<intptr_t>(new NewBufferEvent(e)));
+}
+}  // namespace
+
+// Shapes that recur with only the name changing.
+#define GRABKIT_ACTION(name, call)                              \
+  GRABKIT_JNI(jint, name)(JNIEnv * env, jclass, jint h) {       \
+    return frame(env, [&] { return call(fromJavaHandle(h)); }); \
+  }
+#define GRABKIT_COUNT(name)                                                           \
+  GRABKIT_JNI(jlong, name)(JNIEnv * env, jclass, jint h) {                            \
+    return frame(env, [&] {                                                           \
+      return jlong(outputValue<uint32_t>(GRABKIT_PRODUCER(name), fromJavaHandle(h))); \
+    });                                                                               \
+  }
+#define GRABKIT_STRING_BY_CMD(name)                                                        \
+  GRABKIT_JNI(jstring, name)(JNIEnv * env, jclass, jint h, jint cmd) {                     \
+    return frame(env, [&] { return toJava(env, Grabkit::name(fromJavaHandle(h), cmd)); }); \
+  }
+#define GRABKIT_STRING_BY_INDEX(name)                                                           \
+  GRABKIT_JNI(jstring, name)(JNIEnv * env, jclass, jint h, jlong i) {                           \
+    return frame(env, [&] { return toJava(env, Grabkit::name(fromJavaHandle(h), low32(i))); }); \
+  }
+#define GRABKIT_ID_LIST(name)                                                        \
+  GRABKIT_JNI(jlong, name)(JNIEnv * env, jclass, jint h) {                           \
+    return frame(env, [&] { return toJavaList(Grabkit::name(fromJavaHandle(h))); }); \
+  }
+
+// ---- System, errors, ports
+
+GRABKIT_JNI(jstring, GCGetInfoString)(JNIEnv* env, jclass, jint cmd) {
+  return frame(env, [&] { return toJava(env, Grabkit::GCGetInfoString(cmd)); });
+}
+
+GRABKIT_JNI(jint, GCGetInfoInt32)(JNIEnv* env, jclass, jint cmd) {
+  return frame(env, [&] { return infoValue<int32_t>(GRABKIT_PRODUCER(GCGetInfo), cmd); });
+}
+
+GRABKIT_JNI(jlong, GCGetInfoUInt32)(JNIEnv* env, jclass, jint cmd) {
+  return frame(env, [&] { return jlong(infoValue<uint32_t>(GRABKIT_PRODUCER(GCGetInfo), cmd)); });
+}
+
+GRABKIT_JNI(jint, GCGetLastError)(JNIEnv* env, jclass) {
+  return frame(env, [&] { return Grabkit::GCGetLastError(); });
+}
+
+GRABKIT_JNI(jstring, GCGetLastErrorMessage)(JNIEnv* env, jclass) {
+  return frame(env, [&] { return toJava(env, Grabkit::GCGetLastErrorMessage()); });
+}
+
+GRABKIT_JNI(jlong, GCReadPort)(JNIEnv* env, jclass, jint h, jlong address, jobject buffer) {
+  return frame(env, [&] {
+    DirectMemory m = toDirect(env, buffer);
+    return checkedUnsigned(Grabkit::GCReadPort(fromJavaHandle(h), address, m.data, m.size));
+  });
+}
+
+GRABKIT_JNI(jlong, GCWritePort)(JNIEnv* env, jclass, jint h, jlong address, jobject buffer) {
+  return frame(env, [&] {
+    DirectMemory m = toDirect(env, buffer);
+    return checkedUnsigned(Grabkit::GCWritePort(fromJavaHandle(h), address, m.data, m.size));
+  });
+}
+
+GRABKIT_JNI(jstring, GCGetPortURL)(JNIEnv* env, jclass, jint h) {
+  return frame(env, [&] { return toJava(env, Grabkit::GCGetPortURL(fromJavaHandle(h))); });
+}
+
+GRABKIT_COUNT(GCGetNumPortURLs)
+
+GRABKIT_JNI(jlong, GCGetPortURLInfoBuffer)
+(JNIEnv* env, jclass, jint h, jlong url, jint cmd, jobject buffer) {
+  return frame(env, [&] {
+    DirectMemory m = toDirect(env, buffer);
+    return checkedUnsigned(
+        Grabkit::GCGetPortURLInfoBuffer(fromJavaHandle(h), low32(url), cmd, m.data, m.size));
+  });
+}
+
+GRABKIT_JNI(jstring, GCGetPortURLInfoString)(JNIEnv* env, jclass, jint h, jlong url, jint cmd) {
+  return frame(env, [&] {
+    return toJava(env, Grabkit::GCGetPortURLInfoString(fromJavaHandle(h), low32(url), cmd));
+  });
+}
+
+GRABKIT_JNI(jint, GCGetPortURLInfoInt32)(JNIEnv* env, jclass, jint h, jlong url, jint cmd) {
+  return frame(env, [&] {
+    return infoValue<int32_t>(GRABKIT_PRODUCER(GCGetPortURLInfo), fromJavaHandle(h), low32(url),
+                              cmd);
+  });
+}
+
+GRABKIT_JNI(jlong, GCGetPortURLInfoUint64)(JNIEnv* env, jclass, jint h, jlong url, jint cmd) {
+  return frame(env, [&] {
+    return checkedUnsigned(infoValue<uint64_t>(GRABKIT_PRODUCER(GCGetPortURLInfo),
+                                               fromJavaHandle(h), low32(url), cmd));
+  });
+}
+
+GRABKIT_STRING_BY_CMD(GCGetPortInfoString)
+
+GRABKIT_JNI(jboolean, GCGetPortInfoBool)(JNIEnv* env, jclass, jint h, jint cmd) {
+  return frame(env, [&] {
+    return jboolean(infoValue<bool8_t>(GRABKIT_PRODUCER(GCGetPortInfo), fromJavaHandle(h), cmd) !=
+                    0);
+  });
+}
+
+// ---- Events
+
+GRABKIT_JNI(jint, GCRegisterEvent)(JNIEnv* env, jclass, jint h, jint type) {
+  return frame(env, [&] {
+    return toJavaHandle(
+        outputValue<EVENT_HANDLE>(GRABKIT_PRODUCER(GCRegisterEvent), fromJavaHandle(h), type));
+  });
+}
+
+GRABKIT_JNI(jint, GCUnregisterEvent)(JNIEnv* env, jclass, jint h, jint type) {
+  return frame(env, [&] { return GRABKIT_PRODUCER(GCUnregisterEvent)(fromJavaHandle(h), type); });
+}
+
+// A time-out throws before a record is made.
+GRABKIT_JNI(jlong, EventNewBufferGetData)(JNIEnv* env, jclass, jint h, jlong timeout) {
+  return frame(env, [&] {
+    return newEvent(
+        Grabkit::EventNewBufferGetData(fromJavaHandle(h), static_cast<uint64_t>(timeout)));
+  });
+}
+
+GRABKIT_ACTION(EventKill, GRABKIT_PRODUCER(EventKill))
+GRABKIT_ACTION(EventFlush, GRABKIT_PRODUCER(EventFlush))
+
+GRABKIT_JNI(jlong, new_1NewBufferEvent)(JNIEnv* env, jclass) {
+  return frame(env, [&] { return newEvent(NewBufferEvent{}); });
+}
+
+GRABKIT_JNI(void, delete_1NewBufferEvent)(JNIEnv* env, jclass, jlong e) {
+  frame(env, [&] { delete event(e); });
+}
+
+GRABKIT_JNI(jint, NewBufferEvent_1BufferHandle_1get)(JNIEnv* env, jclass, jlong e) {
+  return frame(env, [&] { return toJavaHandle(event(e)->BufferHandle); });
+}
+
+GRABKIT_JNI(jint, NewBufferEvent_1userData_1get)(JNIEnv* env, jclass, jlong e) {
+  return frame(env, [&] { return toJavaUser(event(e)->userData); });
+}
+
+// ---- System module and interfaces
+
+GRABKIT_JNI(jint, TLOpen)(JNIEnv* env, jclass) {
+  return frame(env, [&] { return toJavaHandle(Grabkit::TLOpen()); });
+}
+
+GRABKIT_ACTION(TLClose, Grabkit::TLClose)
+GRABKIT_COUNT(TLGetNumInterfaces)
+GRABKIT_STRING_BY_INDEX(TLGetInterfaceID)
+
+GRABKIT_JNI(jstring, TLGetInterfaceInfoString)(JNIEnv* env, jclass, jint h, jint cmd, jstring id) {
+  return frame(env, [&] {
+    return toJava(env,
+                  Grabkit::TLGetInterfaceInfoString(fromJavaHandle(h), cmd, toString(env, id)));
+  });
+}
+
+GRABKIT_JNI(jint, TLOpenInterface)(JNIEnv* env, jclass, jint h, jstring id) {
+  return frame(env, [&] {
+    return toJavaHandle(Grabkit::TLOpenInterface(fromJavaHandle(h), toString(env, id)));
+  });
+}
+
+GRABKIT_JNI(jboolean, TLUpdateInterfaceList)(JNIEnv* env, jclass, jint h, jlong timeout) {
+  return frame(
+      env, [&] { return jboolean(Grabkit::TLUpdateInterfaceList(fromJavaHandle(h), timeout)); });
+}
+
+GRABKIT_ID_LIST(TLGetInterfaceList)
+GRABKIT_ACTION(IFClose, Grabkit::IFClose)
+GRABKIT_STRING_BY_CMD(IFGetInfoString)
+GRABKIT_COUNT(IFGetNumDevices)
+GRABKIT_STRING_BY_INDEX(IFGetDeviceID)
+
+GRABKIT_JNI(jstring, IFGetDeviceInfoString)(JNIEnv* env, jclass, jint h, jint cmd, jstring id) {
+  return frame(env, [&] {
+    return toJava(env, Grabkit::IFGetDeviceInfoString(fromJavaHandle(h), cmd, toString(env, id)));
+  });
+}
+
+GRABKIT_JNI(jint, IFGetDeviceInfoInt32)(JNIEnv* env, jclass, jint h, jint cmd, jstring id) {
+  return frame(env, [&] {
+    return Grabkit::IFGetDeviceInfoInt32(fromJavaHandle(h), cmd, toString(env, id));
+  });
+}
+
+GRABKIT_JNI(jlong, IFGetDeviceInfoUint32_1_1SWIG_10)
+(JNIEnv* env, jclass, jint h, jint cmd, jstring id) {
+  return frame(env, [&] {
+    return jlong(Grabkit::IFGetDeviceInfoUint32(fromJavaHandle(h), cmd, toString(env, id)));
+  });
+}
+
+// The same query with the command given as a long, of which the low 32 bits count.
+GRABKIT_JNI(jlong, IFGetDeviceInfoUint32_1_1SWIG_11)
+(JNIEnv* env, jclass, jint h, jlong cmd, jstring id) {
+  return frame(env, [&] {
+    return jlong(Grabkit::IFGetDeviceInfoUint32(fromJavaHandle(h), static_cast<int32_t>(cmd),
+                                                toString(env, id)));
+  });
+}
+
+GRABKIT_JNI(jlong, IFGetDeviceInfoUint64)(JNIEnv* env, jclass, jint h, jint cmd, jstring id) {
+  return frame(env, [&] {
+    return checkedUnsigned(
+        Grabkit::IFGetDeviceInfoUint64(fromJavaHandle(h), cmd, toString(env, id)));
+  });
+}
+
+GRABKIT_JNI(jint, IFOpenDevice)(JNIEnv* env, jclass, jint h, jstring id, jint flags) {
+  return frame(env, [&] {
+    return toJavaHandle(Grabkit::IFOpenDevice(fromJavaHandle(h), toString(env, id), flags));
+  });
+}
+
+GRABKIT_JNI(jboolean, IFUpdateDeviceList)(JNIEnv* env, jclass, jint h, jlong timeout) {
+  return frame(env,
+               [&] { return jboolean(Grabkit::IFUpdateDeviceList(fromJavaHandle(h), timeout)); });
+}
+
+GRABKIT_ID_LIST(IFGetDeviceList)
+
+// ---- Devices
+
+GRABKIT_JNI(jint, DevGetPort)(JNIEnv* env, jclass, jint h) {
+  return frame(env, [&] {
+    return toJavaHandle(outputValue<PORT_HANDLE>(GRABKIT_PRODUCER(DevGetPort), fromJavaHandle(h)));
+  });
+}
+
+GRABKIT_COUNT(DevGetNumDataStreams)
+GRABKIT_STRING_BY_INDEX(DevGetDataStreamID)
+GRABKIT_ID_LIST(DevGetDataStreamList)
+GRABKIT_STRING_BY_CMD(DevGetInfoString)
+
+GRABKIT_JNI(jint, DevGetInfoInt32)(JNIEnv* env, jclass, jint h, jint cmd) {
+  return frame(env, [&] {
+    return infoValue<int32_t>(GRABKIT_PRODUCER(DevGetInfo), fromJavaHandle(h), cmd);
+  });
+}
+
+GRABKIT_JNI(jlong, DevGetInfoUint64)(JNIEnv* env, jclass, jint h, jint cmd) {
+  return frame(env, [&] {
+    return checkedUnsigned(
+        infoValue<uint64_t>(GRABKIT_PRODUCER(DevGetInfo), fromJavaHandle(h), cmd));
+  });
+}
+
+GRABKIT_JNI(jint, DevOpenDataStream)(JNIEnv* env, jclass, jint h, jstring id) {
+  return frame(env, [&] {
+    return toJavaHandle(Grabkit::DevOpenDataStream(fromJavaHandle(h), toString(env, id)));
+  });
+}
+
+GRABKIT_ACTION(DevClose, Grabkit::DevClose)
+
+// ---- Data streams and buffers
+
+GRABKIT_JNI(jint, DSAnnounceBuffer)(JNIEnv* env, jclass, jint h, jobject buffer, jint user) {
+  return frame(env, [&] {
+    DirectMemory m = toDirect(env, buffer);
+    return toJavaHandle(outputValue<BUFFER_HANDLE>(
+        GRABKIT_PRODUCER(DSAnnounceBuffer), fromJavaHandle(h), m.data, m.size, fromJavaUser(user)));
+  });
+}
+
+GRABKIT_JNI(jint, DSAllocAndAnnounceBuffer)(JNIEnv* env, jclass, jint h, jlong size, jint user) {
+  return frame(env, [&] {
+    return toJavaHandle(outputValue<BUFFER_HANDLE>(GRABKIT_PRODUCER(DSAllocAndAnnounceBuffer),
+                                                   fromJavaHandle(h), static_cast<size_t>(size),
+                                                   fromJavaUser(user)));
+  });
+}
+
+GRABKIT_JNI(jint, DSFlushQueue)(JNIEnv* env, jclass, jint h, jint operation) {
+  return frame(env, [&] { return GRABKIT_PRODUCER(DSFlushQueue)(fromJavaHandle(h), operation); });
+}
+
+GRABKIT_JNI(jint, DSStartAcquisition)(JNIEnv* env, jclass, jint h, jint flags, jlong count) {
+  return frame(env, [&] {
+    return GRABKIT_PRODUCER(DSStartAcquisition)(fromJavaHandle(h), flags,
+                                                static_cast<uint64_t>(count));
+  });
+}
+
+GRABKIT_JNI(jint, DSStopAcquisition)(JNIEnv* env, jclass, jint h, jint flags) {
+  return frame(env, [&] { return GRABKIT_PRODUCER(DSStopAcquisition)(fromJavaHandle(h), flags); });
+}
+
+GRABKIT_STRING_BY_CMD(DSGetInfoString)
+
+GRABKIT_JNI(jlong, DSGetInfoUint64)(JNIEnv* env, jclass, jint h, jint cmd) {
+  return frame(env, [&] {
+    return checkedUnsigned(
+        infoValue<uint64_t>(GRABKIT_PRODUCER(DSGetInfo), fromJavaHandle(h), cmd));
+  });
+}
+
+// Sizes pass unchecked: 2^63 and more arrive as negative longs.
+GRABKIT_JNI(jlong, DSGetInfoSize)(JNIEnv* env, jclass, jint h, jint cmd) {
+  return frame(env, [&] {
+    return jlong(infoValue<size_t>(GRABKIT_PRODUCER(DSGetInfo), fromJavaHandle(h), cmd));
+  });
+}
+
+GRABKIT_JNI(jboolean, DSGetInfoBool)(JNIEnv* env, jclass, jint h, jint cmd) {
+  return frame(env, [&] {
+    return jboolean(infoValue<bool8_t>(GRABKIT_PRODUCER(DSGetInfo), fromJavaHandle(h), cmd) != 0);
+  });
+}
+
+GRABKIT_JNI(jint, DSGetBufferID)(JNIEnv* env, jclass, jint h, jlong index) {
+  return frame(env, [&] {
+    return toJavaHandle(outputValue<BUFFER_HANDLE>(GRABKIT_PRODUCER(DSGetBufferID),
+                                                   fromJavaHandle(h), low32(index)));
+  });
+}
+
+GRABKIT_ACTION(DSClose, Grabkit::DSClose)
+
+GRABKIT_JNI(jlong, DSGetNumBufferParts)(JNIEnv* env, jclass, jint h, jint b) {
+  return frame(env, [&] {
+    return jlong(outputValue<uint32_t>(GRABKIT_PRODUCER(DSGetNumBufferParts), fromJavaHandle(h),
+                                       fromJavaHandle(b)));
+  });
+}
+
+GRABKIT_JNI(jlong, DSGetBufferPartInfoSize)
+(JNIEnv* env, jclass, jint h, jint b, jlong part, jint cmd) {
+  return frame(env, [&] {
+    return jlong(infoValue<size_t>(GRABKIT_PRODUCER(DSGetBufferPartInfo), fromJavaHandle(h),
+                                   fromJavaHandle(b), low32(part), cmd));
+  });
+}
+
+GRABKIT_JNI(jlong, DSGetBufferPartInfoUint64)
+(JNIEnv* env, jclass, jint h, jint b, jlong part, jint cmd) {
+  return frame(env, [&] {
+    return checkedUnsigned(infoValue<uint64_t>(GRABKIT_PRODUCER(DSGetBufferPartInfo),
+                                               fromJavaHandle(h), fromJavaHandle(b), low32(part),
+                                               cmd));
+  });
+}
+
+GRABKIT_JNI(jlong, DSGetBufferPartDataOffset)(JNIEnv* env, jclass, jint h, jint b, jlong part) {
+  return frame(env, [&] {
+    return checkedUnsigned(
+        Grabkit::DSGetBufferPartDataOffset(fromJavaHandle(h), fromJavaHandle(b), low32(part)));
+  });
+}
+
+GRABKIT_JNI(jint, DSRevokeBuffer)(JNIEnv* env, jclass, jint h, jint b) {
+  return frame(env, [&] {
+    return toJavaUser(Grabkit::DSRevokeBuffer(fromJavaHandle(h), fromJavaHandle(b)));
+  });
+}
+
+// Revoking works the same for a buffer that the producer allocated.
+GRABKIT_JNI(jint, DSRevokeProducerAllocatedBuffer)(JNIEnv* env, jclass, jint h, jint b) {
+  return Java_org_grabkit_gentl_gentlJNI_DSRevokeBuffer(env, nullptr, h, b);
+}
+
+GRABKIT_JNI(jint, DSQueueBuffer_1_1SWIG_10)(JNIEnv* env, jclass, jint h, jint b, jboolean clear) {
+  return frame(env, [&] {
+    return Grabkit::DSQueueBuffer(fromJavaHandle(h), fromJavaHandle(b), clear != JNI_FALSE);
+  });
+}
+
+GRABKIT_JNI(jint, DSQueueBuffer_1_1SWIG_11)(JNIEnv* env, jclass, jint h, jint b) {
+  return frame(env, [&] { return Grabkit::DSQueueBuffer(fromJavaHandle(h), fromJavaHandle(b)); });
+}
+
+GRABKIT_JNI(jboolean, DSGetBufferInfoBool)(JNIEnv* env, jclass, jint h, jint b, jint cmd) {
+  return frame(env, [&] {
+    return jboolean(infoValue<bool8_t>(GRABKIT_PRODUCER(DSGetBufferInfo), fromJavaHandle(h),
+                                       fromJavaHandle(b), cmd) != 0);
+  });
+}
+
+GRABKIT_JNI(jstring, DSGetBufferInfoString)(JNIEnv* env, jclass, jint h, jint b, jint cmd) {
+  return frame(env, [&] {
+    return toJava(env, Grabkit::DSGetBufferInfoString(fromJavaHandle(h), fromJavaHandle(b), cmd));
+  });
+}
+
+GRABKIT_JNI(jint, DSGetBufferInfoInt32)(JNIEnv* env, jclass, jint h, jint b, jint cmd) {
+  return frame(env, [&] {
+    return infoValue<int32_t>(GRABKIT_PRODUCER(DSGetBufferInfo), fromJavaHandle(h),
+                              fromJavaHandle(b), cmd);
+  });
+}
+
+GRABKIT_JNI(jlong, DSGetBufferInfoUint64)(JNIEnv* env, jclass, jint h, jint b, jint cmd) {
+  return frame(env, [&] {
+    return checkedUnsigned(infoValue<uint64_t>(GRABKIT_PRODUCER(DSGetBufferInfo), fromJavaHandle(h),
+                                               fromJavaHandle(b), cmd));
+  });
+}
+
+GRABKIT_JNI(jlong, DSGetBufferInfoSize)(JNIEnv* env, jclass, jint h, jint b, jint cmd) {
+  return frame(env, [&] {
+    return jlong(infoValue<size_t>(GRABKIT_PRODUCER(DSGetBufferInfo), fromJavaHandle(h),
+                                   fromJavaHandle(b), cmd));
+  });
+}
+
+// An address, not a handle: only its low 32 bits reach Java.
+GRABKIT_JNI(jint, DSGetBufferInfoPtr)(JNIEnv* env, jclass, jint h, jint b) {
+  return frame(env, [&] {
+    return toJavaUser(infoValue<void*>(GRABKIT_PRODUCER(DSGetBufferInfo), fromJavaHandle(h),
+                                       fromJavaHandle(b), BUFFER_INFO_BASE));
+  });
+}
