@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "../diag/Trace.h"
+#include "../producer/CallLayer.h"
 #include "../producer/Producer.h"
 #include "TransportLayer.h"
 
@@ -55,9 +56,7 @@ std::shared_ptr<TransportLayer> GenTLProducer::openTransportLayer() {
   std::shared_ptr<GenTLProducer> self = shared_from_this();
   // Without a loaded library there is no TLOpen to call.
   if (!GCLibIsInited()) checkValid();
-  trace("TLOpen()");
-  TL_HANDLE handle = nullptr;
-  checkError(GRABKIT_PRODUCER(TLOpen)(&handle));
+  TL_HANDLE handle = TLOpen();
   return std::shared_ptr<TransportLayer>(new TransportLayer(std::move(self), handle));
 }
 

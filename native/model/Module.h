@@ -5,8 +5,7 @@
 //
 // A module class derives from Module<Self, Parent> and supplies its own words:
 //   kName            "Device": trace lines "Device()" and "~Device()"
-//   kCloseName       "DevClose": trace line "DevClose()" before the close
-//   closeInProducer  calls the producer's close function for a handle
+//   closeInProducer  the call layer's close ("DevClose()" trace, then DevClose)
 //   kAncestorClosed  ClosedException text when an ancestor is closed
 //   kHandleClosed    ClosedException text of getHandle() on the closed module
 #ifndef GRABKIT_MODEL_MODULE_H
@@ -17,6 +16,7 @@
 #include <type_traits>
 
 #include "../diag/Trace.h"
+#include "../producer/CallLayer.h"
 #include "../producer/Errors.h"
 #include "../producer/Producer.h"
 
@@ -51,7 +51,6 @@ class Module : public std::enable_shared_from_this<Self> {
   // call their own close. A failing producer close is not reported.
   void close() {
     if (isClosed()) return;
-    trace("%s()", Self::kCloseName);
     Self::closeInProducer(handle_);
     closed_ = true;
   }
@@ -73,7 +72,7 @@ class Module : public std::enable_shared_from_this<Self> {
     } catch (const std::exception& e) {
       // Only a producer that lacks the close function gets here; a destructor
       // must not end the process for it.
-      std::cerr << "Grabkit: " << Self::kCloseName << " failed: " << e.what() << std::endl;
+      std::cerr << "Grabkit: closing a " << Self::kName << " failed: " << e.what() << std::endl;
     }
   }
 

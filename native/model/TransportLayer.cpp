@@ -1,12 +1,16 @@
 #include "TransportLayer.h"
 
+#include "Port.h"
+
 namespace Grabkit {
 
 bool TransportLayer::updateInterfacesList(uint64_t timeout) {
+  return TLUpdateInterfaceList(getHandle(), timeout);
+}
+
+std::shared_ptr<Port> TransportLayer::getPort() {
   TL_HANDLE h = getHandle();
-  bool8_t changed = 0;
-  checkError(GRABKIT_PRODUCER(TLUpdateInterfaceList)(h, &changed, timeout));
-  return changed != 0;
+  return std::make_shared<ConcretePort<TransportLayer>>(shared_from_this(), h);
 }
 
 }  // namespace Grabkit

@@ -1,0 +1,92 @@
+#include "Buffer.h"
+
+#include <cstring>
+
+#include "../producer/CallLayer.h"
+#include "../producer/Producer.h"
+#include "DataStream.h"
+
+namespace Grabkit {
+
+Buffer::Buffer(std::shared_ptr<DataStream> dataStream, BUFFER_HANDLE handle, void* userData)
+    : dataStream_(std::move(dataStream)), handle_(handle), userData_(userData) {
+  trace("Buffer()");
+}
+
+Buffer::~Buffer() {
+  trace("~Buffer()");
+}
+
+BUFFER_HANDLE Buffer::getHandle() const {
+  if (!dataStream_->checkValid()) throw ClosedException(DataStream::kHandleClosed);
+  return handle_;
+}
+
+namespace {
+// Every read takes the buffer's handle first, then the stream's, so a closed
+// stream refuses before the producer is called.
+template <typename T>
+T bufferInfo(const Buffer& buffer, int32_t cmd) {
+  BUFFER_HANDLE b = buffer.getHandle();
+  DS_HANDLE h = buffer.dataStream()->getHandle();
+  return infoValue<T>(GRABKIT_PRODUCER(DSGetBufferInfo), h, b, cmd);
+}
+
+template <typename T>
+T partInfo(const Buffer& buffer, uint32_t part, int32_t cmd) {
+  BUFFER_HANDLE b = buffer.getHandle();
+  DS_HANDLE h = buffer.dataStream()->getHandle();
+  return infoValue<T>(GRABKIT_PRODUCER(DSGetBufferPartInfo), h, b, part, cmd);
+}
+}  // namespace
+
+std::string Buffer::getInfoString(int32_t cmd) const {
+  BUFFER_HANDLE b = getHandle();
+  return DSGetBufferInfoString(dataStream_->getHandle(), b, cmd);
+}
+
+bool Buffer::getInfoBool(int32_t cmd) const {
+  return bufferInfo<bool8_t>(*this, cmd) != 0;
+}
+int32_t Buffer::getInfoInt32(int32_t cmd) const {
+  return bufferInfo<int32_t>(*this, cmd);
+}
+uint64_t Buffer::getInfoUint64(int32_t cmd) const {
+  return bufferInfo<uint64_t>(*this, cmd);
+}
+size_t Buffer::getInfoSize(int32_t cmd) const {
+  return bufferInfo<size_t>(*this, cmd);
+}
+void* Buffer::getInfoPtr() const {
+  return bufferInfo<void*>(*this, BUFFER_INFO_BASE);
+}
+int32_t Buffer::getPayloadType() const {
+  return bufferInfo<int32_t>(*this, BUFFER_INFO_PAYLOADTYPE);
+}
+
+uint32_t Buffer::getNumBufferParts() const {
+  BUFFER_HANDLE b = getHandle();
+  DS_HANDLE h = dataStream_->getHandle();
+  return outputValue<uint32_t>(GRABKIT_PRODUCER(DSGetNumBufferParts), h, b);
+}
+
+size_t Buffer::getBufferPartInfoSize(uint32_t part, int32_t cmd) const {
+  return partInfo<size_t>(*this, part, cmd);
+}
+
+uint64_t Buffer::getBufferPartInfoUint64(uint32_t part, int32_t cmd) const {
+  return partInfo<uint64_t>(*this, part, cmd);
+}
+
+uint64_t Buffer::getPartDataOffset(uint32_t part) const {
+  BUFFER_HANDLE b = getHandle();
+  return DSGetBufferPartDataOffset(dataStream_->getHandle(), b, part);
+}
+
+void Buffer::clear() const {
+  void* base = getInfoPtr();
+  size_t size = getInfoSize(BUFFER_INFO_SIZE);
+  if (base != nullptr) memset(base, 0, size);
+}
+
+}  // namespace Grabkit
