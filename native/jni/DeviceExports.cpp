@@ -1,0 +1,54 @@
+// DeviceInfo and Device.
+#include "../model/DataStream.h"
+#include "../model/Device.h"
+#include "../model/DeviceInfo.h"
+#include "../model/Port.h"
+#include "ModelGlue.h"
+
+using namespace Grabkit::Jni;
+using Grabkit::Device;
+using Grabkit::DeviceInfo;
+using Grabkit::TLInterface;
+
+// The string getters that both classes have.
+#define GRABKIT_DEVICE_STRINGS(Class)                             \
+  GRABKIT_GETTER(jstring, Class, getID, asString)                 \
+  GRABKIT_GETTER(jstring, Class, getVendor, asString)             \
+  GRABKIT_GETTER(jstring, Class, getModel, asString)              \
+  GRABKIT_GETTER(jstring, Class, getTransportLayerType, asString) \
+  GRABKIT_GETTER(jstring, Class, getDisplayName, asString)        \
+  GRABKIT_GETTER(jstring, Class, getUserDefinedName, asString)    \
+  GRABKIT_GETTER(jstring, Class, getSerialNumber, asString)       \
+  GRABKIT_GETTER(jstring, Class, getVersion, asString)            \
+  GRABKIT_GETTER_1(jstring, Class, getInfoString, asString)       \
+  GRABKIT_GETTER(jint, Class, getAccessStatus, asInt)
+
+GRABKIT_JNI(jlong, new_1DeviceInfo)(JNIEnv* env, jclass, jlong iface, jobject, jstring id) {
+  return frame(env, [&] {
+    std::string name = toString(env, id);
+    return newHolder(std::make_shared<DeviceInfo>(parent<TLInterface>(env, iface, "TLInterface"),
+                                                  std::move(name)));
+  });
+}
+GRABKIT_DEVICE_STRINGS(DeviceInfo)
+GRABKIT_GETTER_1(jlong, DeviceInfo, open, asHolder)
+GRABKIT_DELETE(DeviceInfo)
+
+GRABKIT_JNI(jlong, new_1Device)(JNIEnv* env, jclass, jlong iface, jobject, jint h) {
+  return frame(env, [&] {
+    return newHolder(std::make_shared<Device>(parent<TLInterface>(env, iface, "TLInterface"),
+                                              fromJavaHandle(h)));
+  });
+}
+GRABKIT_MODULE_EXPORTS(Device)
+GRABKIT_DEVICE_STRINGS(Device)
+GRABKIT_JNI(jlong, Device_1openDataStream)(JNIEnv* env, jclass, jlong self, jobject, jstring id) {
+  return frame(env, [&] {
+    std::string name = toString(env, id);
+    return newHolder(instance<Device>(env, self, "Device").openDataStream(std::move(name)));
+  });
+}
+GRABKIT_JNI(jlong, Device_1impl_1getDataStreamIDs)(JNIEnv* env, jclass, jlong self, jobject) {
+  return frame(
+      env, [&] { return toJavaList(instance<Device>(env, self, "Device").getDataStreamIDs()); });
+}

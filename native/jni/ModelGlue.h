@@ -1,0 +1,103 @@
+// The shapes that the object-model exports share. Every instance method
+// receives (holder, proxy, arguments...), finds its object, calls one member
+// and converts the result; the macros below write that line once per shape,
+// and each family's file lists its methods.
+#ifndef GRABKIT_JNI_MODELGLUE_H
+#define GRABKIT_JNI_MODELGLUE_H
+
+#include <string>
+#include <vector>
+
+#include "Frame.h"
+#include "Handles.h"
+
+namespace Grabkit::Jni {
+
+// The object of an instance method. A holder of 0 (a proxy that was freed or
+// never made) is refused here instead of being followed.
+template <typename T>
+T& instance(JNIEnv* env, jlong handle, const char* className) {
+  T* p = object<T>(handle);
+  if (p == nullptr) {
+    raiseJava(
+        env, kJavaNullPointerException,
+        (std::string("Grabkit::") + className + " object is null (freed or never made)").c_str());
+  }
+  return *p;
+}
+
+// A parent passed by value: a copy of its holder's reference. The library's
+// objects follow their parent for every closed-state test, so a missing one
+// is refused at the boundary.
+template <typename T>
+std::shared_ptr<T> parent(JNIEnv* env, jlong handle, const char* className) {
+  std::shared_ptr<T> p = shared<T>(handle);
+  if (!p) {
+    raiseJava(env, kJavaNullPointerException,
+              (std::string("Grabkit::") + className + " parent is null").c_str());
+  }
+  return p;
+}
+
+// Result conversions, one per Java type of the exports.
+inline jstring asString(JNIEnv* env, const std::string& s) {
+  return toJava(env, s);
+}
+inline jboolean asBool(JNIEnv*, bool b) {
+  return b ? JNI_TRUE : JNI_FALSE;
+}
+inline jint asInt(JNIEnv*, int32_t i) {
+  return i;
+}
+inline jlong asLong(JNIEnv*, uint64_t n) {
+  return static_cast<jlong>(n);
+}  // sizes: unchecked
+inline jlong asChecked(JNIEnv*, uint64_t n) {
+  return checkedUnsigned(n);
+}
+inline jint asHandle(JNIEnv*, void* handle) {
+  return toJavaHandle(handle);
+}
+template <typename T>
+jlong asHolder(JNIEnv*, std::shared_ptr<T> object) {
+  return newHolder(std::move(object));
+}
+
+}  // namespace Grabkit::Jni
+
+// Class_method(holder, proxy [, int a [, int b]]) → convert(result).
+#define GRABKIT_GETTER(JType, Class, method, convert)                                             \
+  GRABKIT_JNI(JType, Class##_1##method)(JNIEnv * env, jclass, jlong self, jobject) {              \
+    return frame(env, [&] { return convert(env, instance<Class>(env, self, #Class).method()); }); \
+  }
+#define GRABKIT_GETTER_1(JType, Class, method, convert)                                            \
+  GRABKIT_JNI(JType, Class##_1##method)(JNIEnv * env, jclass, jlong self, jobject, jint a) {       \
+    return frame(env, [&] { return convert(env, instance<Class>(env, self, #Class).method(a)); }); \
+  }
+#define GRABKIT_GETTER_2(JType, Class, method, convert)                                          \
+  GRABKIT_JNI(JType, Class##_1##method)                                                          \
+  (JNIEnv * env, jclass, jlong self, jobject, jint a, jint b) {                                  \
+    return frame(env,                                                                            \
+                 [&] { return convert(env, instance<Class>(env, self, #Class).method(a, b)); }); \
+  }
+// Class_method(holder, proxy) with no result.
+#define GRABKIT_VOID(Class, method)                                                 \
+  GRABKIT_JNI(void, Class##_1##method)(JNIEnv * env, jclass, jlong self, jobject) { \
+    frame(env, [&] { instance<Class>(env, self, #Class).method(); });               \
+  }
+// delete_Class(holder): drops one reference; a destructor's failure reaches
+// Java through the frame.
+#define GRABKIT_DELETE(Class)                                            \
+  GRABKIT_JNI(void, delete_1##Class)(JNIEnv * env, jclass, jlong self) { \
+    frame(env, [&] { deleteHolder<Class>(self); });                      \
+  }
+// The common operations of the four modules below the producer.
+#define GRABKIT_MODULE_EXPORTS(Class)                 \
+  GRABKIT_VOID(Class, close)                          \
+  GRABKIT_GETTER(jboolean, Class, isClosed, asBool)   \
+  GRABKIT_GETTER(jboolean, Class, checkValid, asBool) \
+  GRABKIT_GETTER(jint, Class, getHandle, asHandle)    \
+  GRABKIT_GETTER(jlong, Class, getPort, asHolder)     \
+  GRABKIT_DELETE(Class)
+
+#endif

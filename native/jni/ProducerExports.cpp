@@ -1,0 +1,38 @@
+// GenTLProducer and TransportLayer.
+#include "../model/InterfaceInfo.h"
+#include "../model/Port.h"
+#include "../model/TransportLayer.h"
+#include "ModelGlue.h"
+
+using namespace Grabkit::Jni;
+using Grabkit::GenTLProducer;
+using Grabkit::TransportLayer;
+
+GRABKIT_JNI(jlong, GenTLProducer_1load)(JNIEnv* env, jclass, jstring path) {
+  return frame(env, [&] { return newHolder(GenTLProducer::load(toString(env, path))); });
+}
+GRABKIT_VOID(GenTLProducer, close)
+GRABKIT_GETTER(jboolean, GenTLProducer, isClosed, asBool)
+GRABKIT_GETTER(jboolean, GenTLProducer, checkValid, asBool)
+GRABKIT_GETTER(jlong, GenTLProducer, openTransportLayer, asHolder)
+GRABKIT_DELETE(GenTLProducer)
+
+GRABKIT_JNI(jlong, new_1TransportLayer)(JNIEnv* env, jclass, jlong producer, jobject, jint h) {
+  return frame(env, [&] {
+    return newHolder(std::make_shared<TransportLayer>(
+        parent<GenTLProducer>(env, producer, "GenTLProducer"), fromJavaHandle(h)));
+  });
+}
+GRABKIT_MODULE_EXPORTS(TransportLayer)
+GRABKIT_JNI(jboolean, TransportLayer_1updateInterfacesList)
+(JNIEnv* env, jclass, jlong self, jobject, jlong timeout) {
+  return frame(env, [&] {
+    return asBool(env, instance<TransportLayer>(env, self, "TransportLayer")
+                           .updateInterfacesList(static_cast<uint64_t>(timeout)));
+  });
+}
+GRABKIT_JNI(jlong, TransportLayer_1impl_1getInterfaces)(JNIEnv* env, jclass, jlong self, jobject) {
+  return frame(env, [&] {
+    return toJavaList(instance<TransportLayer>(env, self, "TransportLayer").impl_getInterfaces());
+  });
+}

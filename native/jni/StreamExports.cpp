@@ -1,0 +1,124 @@
+// DataStream and Buffer.
+#include "../model/Buffer.h"
+#include "../model/DataStream.h"
+#include "../model/Port.h"
+#include "ModelGlue.h"
+
+using namespace Grabkit::Jni;
+using Grabkit::Buffer;
+using Grabkit::DataStream;
+using Grabkit::Device;
+
+namespace {
+// A Buffer passed by reference must exist; the message names the reference
+// kind of the operation.
+Buffer& bufferArgument(JNIEnv* env, jlong handle, const char* message) {
+  Buffer* b = object<Buffer>(handle);
+  if (b == nullptr) raiseJava(env, kJavaNullPointerException, message);
+  return *b;
+}
+constexpr const char* kConstBufferNull = "Grabkit::Buffer const & reference is null";
+constexpr const char* kBufferNull = "Grabkit::Buffer & reference is null";
+}  // namespace
+
+GRABKIT_JNI(jlong, new_1DataStream)(JNIEnv* env, jclass, jlong device, jobject, jint h) {
+  return frame(env, [&] {
+    return newHolder(
+        std::make_shared<DataStream>(parent<Device>(env, device, "Device"), fromJavaHandle(h)));
+  });
+}
+GRABKIT_MODULE_EXPORTS(DataStream)
+GRABKIT_JNI(jlong, DataStream_1announceBuffer)
+(JNIEnv* env, jclass, jlong self, jobject, jobject buffer, jint user) {
+  return frame(env, [&] {
+    DataStream& stream = instance<DataStream>(env, self, "DataStream");
+    DirectMemory memory = toDirect(env, buffer);
+    return newHolder(stream.announceBuffer(memory.data, memory.size, fromJavaUser(user)));
+  });
+}
+GRABKIT_JNI(jint, DataStream_1revokeBuffer)
+(JNIEnv* env, jclass, jlong self, jobject, jlong buffer, jobject) {
+  return frame(env, [&] {
+    const Buffer& b = bufferArgument(env, buffer, kConstBufferNull);
+    return toJavaUser(instance<DataStream>(env, self, "DataStream").revokeBuffer(b));
+  });
+}
+GRABKIT_JNI(jint, DataStream_1queueBuffer_1_1SWIG_10)
+(JNIEnv* env, jclass, jlong self, jobject, jlong buffer, jobject, jboolean clear) {
+  return frame(env, [&] {
+    Buffer& b = bufferArgument(env, buffer, kBufferNull);
+    return instance<DataStream>(env, self, "DataStream").queueBuffer(b, clear != JNI_FALSE);
+  });
+}
+GRABKIT_JNI(jint, DataStream_1queueBuffer_1_1SWIG_11)
+(JNIEnv* env, jclass, jlong self, jobject, jlong buffer, jobject) {
+  return frame(env, [&] {
+    Buffer& b = bufferArgument(env, buffer, kBufferNull);
+    return instance<DataStream>(env, self, "DataStream").queueBuffer(b);
+  });
+}
+GRABKIT_GETTER_1(jint, DataStream, flushQueue, asInt)
+GRABKIT_JNI(jint, DataStream_1startAcquisition)
+(JNIEnv* env, jclass, jlong self, jobject, jint flags, jlong count) {
+  return frame(env, [&] {
+    return instance<DataStream>(env, self, "DataStream")
+        .startAcquisition(flags, static_cast<uint64_t>(count));
+  });
+}
+GRABKIT_GETTER_1(jint, DataStream, stopAcquisition, asInt)
+GRABKIT_GETTER_1(jstring, DataStream, getInfoString, asString)
+GRABKIT_GETTER_1(jlong, DataStream, getInfoUint64, asChecked)
+GRABKIT_GETTER_1(jlong, DataStream, getInfoSize, asLong)
+GRABKIT_GETTER_1(jboolean, DataStream, getInfoBool, asBool)
+GRABKIT_GETTER(jstring, DataStream, getID, asString)
+GRABKIT_GETTER(jstring, DataStream, getTransportLayerType, asString)
+GRABKIT_GETTER(jlong, DataStream, getNumDelivered, asChecked)
+GRABKIT_GETTER(jlong, DataStream, getNumUnderrun, asChecked)
+GRABKIT_GETTER(jlong, DataStream, getNumAnnounced, asLong)
+GRABKIT_GETTER(jlong, DataStream, getNumQueued, asLong)
+GRABKIT_GETTER(jlong, DataStream, getNumAwaitingDelivery, asLong)
+GRABKIT_GETTER(jlong, DataStream, getNumStarted, asChecked)
+GRABKIT_GETTER(jlong, DataStream, getPayloadSize, asLong)
+GRABKIT_GETTER(jboolean, DataStream, isGrabbing, asBool)
+GRABKIT_GETTER(jboolean, DataStream, definesPayloadSize, asBool)
+GRABKIT_GETTER(jlong, DataStream, getNumChunksMax, asLong)
+GRABKIT_GETTER(jlong, DataStream, getBufferAnnounceMin, asLong)
+GRABKIT_GETTER(jlong, DataStream, getBufferAlignment, asLong)
+
+GRABKIT_JNI(jlong, new_1Buffer)(JNIEnv* env, jclass, jlong stream, jobject, jint h, jint user) {
+  return frame(env, [&] {
+    return newHolder(std::make_shared<Buffer>(parent<DataStream>(env, stream, "DataStream"),
+                                              fromJavaHandle(h), fromJavaUser(user)));
+  });
+}
+GRABKIT_DELETE(Buffer)
+GRABKIT_GETTER(jint, Buffer, getHandle, asHandle)
+GRABKIT_JNI(jint, Buffer_1getUserData)(JNIEnv* env, jclass, jlong self, jobject) {
+  return frame(env,
+               [&] { return toJavaUser(instance<Buffer>(env, self, "Buffer").getUserData()); });
+}
+GRABKIT_JNI(jint, Buffer_1getInfoPtr)(JNIEnv* env, jclass, jlong self, jobject) {
+  return frame(env, [&] { return toJavaUser(instance<Buffer>(env, self, "Buffer").getInfoPtr()); });
+}
+GRABKIT_GETTER(jint, Buffer, getPayloadType, asInt)
+GRABKIT_GETTER_1(jboolean, Buffer, getInfoBool, asBool)
+GRABKIT_GETTER_1(jint, Buffer, getInfoInt32, asInt)
+GRABKIT_GETTER_1(jstring, Buffer, getInfoString, asString)
+GRABKIT_GETTER_1(jlong, Buffer, getInfoUint64, asChecked)
+GRABKIT_GETTER_1(jlong, Buffer, getInfoSize, asLong)
+GRABKIT_GETTER(jlong, Buffer, getNumBufferParts, asLong)
+GRABKIT_GETTER_1(jlong, Buffer, getPartDataOffset, asChecked)
+GRABKIT_GETTER_1(jlong, Buffer, getPartDataSize, asLong)
+GRABKIT_GETTER_1(jlong, Buffer, getPartDataType, asLong)
+GRABKIT_GETTER_1(jlong, Buffer, getPartDataFormat, asChecked)
+GRABKIT_GETTER_1(jlong, Buffer, getPartDataFormatNamespace, asLong)
+GRABKIT_GETTER_1(jlong, Buffer, getPartWidth, asLong)
+GRABKIT_GETTER_1(jlong, Buffer, getPartHeight, asLong)
+GRABKIT_GETTER_1(jlong, Buffer, getPartXOffset, asLong)
+GRABKIT_GETTER_1(jlong, Buffer, getPartYOffset, asLong)
+GRABKIT_GETTER_1(jlong, Buffer, getPartXPadding, asLong)
+GRABKIT_GETTER_1(jlong, Buffer, getPartSourceID, asChecked)
+GRABKIT_GETTER_1(jlong, Buffer, getPartDeliveredImageHeight, asLong)
+GRABKIT_GETTER_2(jlong, Buffer, getBufferPartInfoSize, asLong)
+GRABKIT_GETTER_2(jlong, Buffer, getBufferPartInfoUint64, asChecked)
+GRABKIT_VOID(Buffer, clear)
