@@ -13,7 +13,9 @@ struct Control {
   void* module = nullptr;
   decltype(&GrabkitTest_reset) reset = nullptr;
   decltype(&GrabkitTest_setResult) setResult = nullptr;
+  decltype(&GrabkitTest_setAnswer) setAnswer = nullptr;
   decltype(&GrabkitTest_callLog) callLog = nullptr;
+  decltype(&GrabkitTest_argumentLog) argumentLog = nullptr;
 } control;
 
 std::string utf(JNIEnv* env, jstring s) {
@@ -21,6 +23,13 @@ std::string utf(JNIEnv* env, jstring s) {
   std::string copy(chars == nullptr ? "" : chars);
   if (chars != nullptr) env->ReleaseStringUTFChars(s, chars);
   return copy;
+}
+
+jstring logText(JNIEnv* env, decltype(&GrabkitTest_callLog) log) {
+  std::string text(log(nullptr, 0), '\0');
+  log(text.data(), text.size());
+  text.resize(text.size() - 1);
+  return env->NewStringUTF(text.c_str());
 }
 
 bool ready(JNIEnv* env) {
@@ -44,8 +53,12 @@ GRABKIT_CONTROL(void, attach)(JNIEnv* env, jclass, jstring path) {
   control.reset = reinterpret_cast<decltype(control.reset)>(dlsym(module, "GrabkitTest_reset"));
   control.setResult =
       reinterpret_cast<decltype(control.setResult)>(dlsym(module, "GrabkitTest_setResult"));
+  control.setAnswer =
+      reinterpret_cast<decltype(control.setAnswer)>(dlsym(module, "GrabkitTest_setAnswer"));
   control.callLog =
       reinterpret_cast<decltype(control.callLog)>(dlsym(module, "GrabkitTest_callLog"));
+  control.argumentLog =
+      reinterpret_cast<decltype(control.argumentLog)>(dlsym(module, "GrabkitTest_argumentLog"));
   control.reset();
 }
 
@@ -57,10 +70,27 @@ GRABKIT_CONTROL(void, setResult)(JNIEnv* env, jclass, jstring function, jint cod
   if (ready(env)) control.setResult(utf(env, function).c_str(), code);
 }
 
+GRABKIT_CONTROL(void, setAnswer)
+(JNIEnv* env, jclass, jstring function, jlong selector, jint code, jbyteArray output) {
+  if (!ready(env)) return;
+  std::string bytes;
+  if (output != nullptr) {
+    bytes.resize(env->GetArrayLength(output));
+    env->GetByteArrayRegion(output, 0, bytes.size(), reinterpret_cast<jbyte*>(bytes.data()));
+  }
+  control.setAnswer(utf(env, function).c_str(), selector, code,
+                    output == nullptr ? nullptr : bytes.data(), bytes.size());
+}
+
 GRABKIT_CONTROL(jstring, callLog)(JNIEnv* env, jclass) {
-  if (!ready(env)) return nullptr;
-  std::string text(control.callLog(nullptr, 0), '\0');
-  control.callLog(text.data(), text.size());
-  text.resize(text.size() - 1);
-  return env->NewStringUTF(text.c_str());
+  return ready(env) ? logText(env, control.callLog) : nullptr;
+}
+
+GRABKIT_CONTROL(jstring, argumentLog)(JNIEnv* env, jclass) {
+  return ready(env) ? logText(env, control.argumentLog) : nullptr;
+}
+
+// Lets a test script a buffer's base address as the producer would report it.
+GRABKIT_CONTROL(jlong, addressOf)(JNIEnv* env, jclass, jobject buffer) {
+  return static_cast<jlong>(reinterpret_cast<intptr_t>(env->GetDirectBufferAddress(buffer)));
 }

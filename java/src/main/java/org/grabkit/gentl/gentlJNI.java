@@ -1,5 +1,7 @@
 package org.grabkit.gentl;
 
+import java.nio.ByteBuffer;
+
 /**
  * The native methods of the Grabkit library, one per exported function. This is the C-style
  * layer: it mirrors the GenTL C functions and the object model's operations one to one. Most
@@ -109,4 +111,779 @@ public final class gentlJNI {
   public static final native long ResourceInUseException_SWIGUpcast(long jarg1);
 
   public static final native long TimeoutException_SWIGUpcast(long jarg1);
+
+  // ---- Lists: StringList, DeviceInfoList, InterfaceInfoList ----
+  //
+  // A list is addressed by its own native address; the list classes of this package wrap it. An
+  // index outside 0 <= i < size throws IndexOutOfBoundsException "vector index out of range"; a
+  // size above the maximum, or negative, throws RuntimeException "C++ std::exception: vector<T> too
+  // long". Elements of the DeviceInfo and InterfaceInfo lists are holders (addresses of shared
+  // references): get returns a new holder, or 0 for an empty element; add and set copy the
+  // reference of the holder they are given (0 for an empty element).
+
+  public static final native long new_StringList__SWIG_0();
+
+  public static final native long new_StringList__SWIG_1(long n);
+
+  public static final native long StringList_size(long list, StringList proxy);
+
+  public static final native long StringList_capacity(long list, StringList proxy);
+
+  public static final native void StringList_reserve(long list, StringList proxy, long n);
+
+  public static final native boolean StringList_isEmpty(long list, StringList proxy);
+
+  public static final native void StringList_clear(long list, StringList proxy);
+
+  public static final native void StringList_add(long list, StringList proxy, String x);
+
+  public static final native String StringList_get(long list, StringList proxy, int i);
+
+  public static final native void StringList_set(long list, StringList proxy, int i, String x);
+
+  public static final native void delete_StringList(long list);
+
+  public static final native long new_DeviceInfoList__SWIG_0();
+
+  public static final native long new_DeviceInfoList__SWIG_1(long n);
+
+  public static final native long DeviceInfoList_size(long list, DeviceInfoList proxy);
+
+  public static final native long DeviceInfoList_capacity(long list, DeviceInfoList proxy);
+
+  public static final native void DeviceInfoList_reserve(long list, DeviceInfoList proxy, long n);
+
+  public static final native boolean DeviceInfoList_isEmpty(long list, DeviceInfoList proxy);
+
+  public static final native void DeviceInfoList_clear(long list, DeviceInfoList proxy);
+
+  public static final native void DeviceInfoList_add(
+      long list, DeviceInfoList proxy, long element, Object elementProxy);
+
+  public static final native long DeviceInfoList_get(long list, DeviceInfoList proxy, int i);
+
+  public static final native void DeviceInfoList_set(
+      long list, DeviceInfoList proxy, int i, long element, Object elementProxy);
+
+  public static final native void delete_DeviceInfoList(long list);
+
+  public static final native long new_InterfaceInfoList__SWIG_0();
+
+  public static final native long new_InterfaceInfoList__SWIG_1(long n);
+
+  public static final native long InterfaceInfoList_size(long list, InterfaceInfoList proxy);
+
+  public static final native long InterfaceInfoList_capacity(long list, InterfaceInfoList proxy);
+
+  public static final native void InterfaceInfoList_reserve(
+      long list, InterfaceInfoList proxy, long n);
+
+  public static final native boolean InterfaceInfoList_isEmpty(long list, InterfaceInfoList proxy);
+
+  public static final native void InterfaceInfoList_clear(long list, InterfaceInfoList proxy);
+
+  public static final native void InterfaceInfoList_add(
+      long list, InterfaceInfoList proxy, long element, Object elementProxy);
+
+  public static final native long InterfaceInfoList_get(long list, InterfaceInfoList proxy, int i);
+
+  public static final native void InterfaceInfoList_set(
+      long list, InterfaceInfoList proxy, int i, long element, Object elementProxy);
+
+  public static final native void delete_InterfaceInfoList(long list);
+
+  // ---- The low-level family: the producer's C functions one to one ----
+  //
+  // Handles of systems, interfaces, devices, streams, buffers, ports and events are Java ints.
+  // A handle that fits in 32 signed bits is its own value; a wider one (a 64-bit heap pointer) is
+  // handed to Java as a token, a negative int near Integer.MIN_VALUE, which the library translates
+  // back; a token it never issued throws InvalidHandleException before the producer is called.
+  // User values are Java's own ints. Indices and counts are unsigned 32-bit values carried in
+  // longs. Query methods throw the GenTLException of a failing producer code; action methods
+  // (closes, flush, start, stop, kill, unregister, queue) return the producer's code instead.
+  // Unsigned 64-bit results above Long.MAX_VALUE throw RuntimeException "C++ std::exception: Value
+  // ... exceeds max (9223372036854775807)"; sizes pass unchecked.
+
+  /** @return the system module's text information {@code cmd} (TL_INFO_*) */
+  public static final native String GCGetInfoString(int cmd);
+
+  /** @return the system module's 32-bit information {@code cmd} */
+  public static final native int GCGetInfoInt32(int cmd);
+
+  /** @return the same 4 bytes as {@link #GCGetInfoInt32}, unsigned */
+  public static final native long GCGetInfoUInt32(int cmd);
+
+  /** @return the error code of the producer's last error on this thread */
+  public static final native int GCGetLastError();
+
+  /** @return the text of the producer's last error on this thread */
+  public static final native String GCGetLastErrorMessage();
+
+  /**
+   * Reads registers into the whole capacity of {@code buffer}.
+   *
+   * @return the byte count that the producer reports
+   */
+  public static final native long GCReadPort(int hPort, long address, ByteBuffer buffer);
+
+  /**
+   * Writes the whole capacity of {@code buffer} to registers.
+   *
+   * @return the byte count that the producer reports
+   */
+  public static final native long GCWritePort(int hPort, long address, ByteBuffer buffer);
+
+  /** @return the port's description-file URL */
+  public static final native String GCGetPortURL(int hPort);
+
+  /** @return the number of URLs of the port */
+  public static final native long GCGetNumPortURLs(int hPort);
+
+  /**
+   * Reads URL information {@code cmd} into the whole capacity of {@code buffer}.
+   *
+   * @return the byte count that the producer reports
+   */
+  public static final native long GCGetPortURLInfoBuffer(
+      int hPort, long urlIndex, int cmd, ByteBuffer buffer);
+
+  /** @return URL information {@code cmd} (URL_INFO_*) as text */
+  public static final native String GCGetPortURLInfoString(int hPort, long urlIndex, int cmd);
+
+  /** @return URL information {@code cmd} as a 32-bit value */
+  public static final native int GCGetPortURLInfoInt32(int hPort, long urlIndex, int cmd);
+
+  /** @return URL information {@code cmd} as an unsigned 64-bit value */
+  public static final native long GCGetPortURLInfoUint64(int hPort, long urlIndex, int cmd);
+
+  /** @return port information {@code cmd} (PORT_INFO_*) as text */
+  public static final native String GCGetPortInfoString(int hPort, int cmd);
+
+  /** @return port information {@code cmd} as a boolean */
+  public static final native boolean GCGetPortInfoBool(int hPort, int cmd);
+
+  /**
+   * Registers for events of {@code eventType} (EVENT_*) of a module.
+   *
+   * @return the event handle
+   */
+  public static final native int GCRegisterEvent(int hModule, int eventType);
+
+  /** @return the producer's code */
+  public static final native int GCUnregisterEvent(int hModule, int eventType);
+
+  /**
+   * Waits up to {@code timeout} ms for a new-buffer event.
+   *
+   * @return the address of a new record, which the caller frees with {@link
+   *     #delete_NewBufferEvent}
+   * @throws TimeoutException "Operation timed out before completion (ID: -1011)"; no record is made
+   */
+  public static final native long EventNewBufferGetData(int hEvent, long timeout);
+
+  /** @return the producer's code */
+  public static final native int EventKill(int hEvent);
+
+  /** @return the producer's code */
+  public static final native int EventFlush(int hEvent);
+
+  /** @return the address of a new, zeroed new-buffer record */
+  public static final native long new_NewBufferEvent();
+
+  /** Frees a new-buffer record; 0 does nothing. */
+  public static final native void delete_NewBufferEvent(long event);
+
+  /** @return the handle of the filled buffer */
+  public static final native int NewBufferEvent_BufferHandle_get(long event);
+
+  /** @return the user value that the buffer was announced with */
+  public static final native int NewBufferEvent_userData_get(long event);
+
+  /** @return the handle of the opened system module */
+  public static final native int TLOpen();
+
+  /** @return the producer's code */
+  public static final native int TLClose(int hTL);
+
+  public static final native long TLGetNumInterfaces(int hTL);
+
+  public static final native String TLGetInterfaceID(int hTL, long index);
+
+  /** @return interface information {@code cmd} (INTERFACE_INFO_*) as text */
+  public static final native String TLGetInterfaceInfoString(int hTL, int cmd, String interfaceId);
+
+  /** @return the handle of the opened interface */
+  public static final native int TLOpenInterface(int hTL, String interfaceId);
+
+  /** @return whether the producer's list of interfaces changed */
+  public static final native boolean TLUpdateInterfaceList(int hTL, long timeout);
+
+  /** @return the address of a new {@link StringList} of the interface IDs */
+  public static final native long TLGetInterfaceList(int hTL);
+
+  /** @return the producer's code */
+  public static final native int IFClose(int hIF);
+
+  public static final native String IFGetInfoString(int hIF, int cmd);
+
+  public static final native long IFGetNumDevices(int hIF);
+
+  public static final native String IFGetDeviceID(int hIF, long index);
+
+  /** @return device information {@code cmd} (DEVICE_INFO_*) as text */
+  public static final native String IFGetDeviceInfoString(int hIF, int cmd, String deviceId);
+
+  public static final native int IFGetDeviceInfoInt32(int hIF, int cmd, String deviceId);
+
+  public static final native long IFGetDeviceInfoUint32__SWIG_0(int hIF, int cmd, String deviceId);
+
+  /** The same query as {@link #IFGetDeviceInfoUint32__SWIG_0}; the low 32 bits of cmd count. */
+  public static final native long IFGetDeviceInfoUint32__SWIG_1(
+      int hIF, long cmd, String deviceId);
+
+  public static final native long IFGetDeviceInfoUint64(int hIF, int cmd, String deviceId);
+
+  /** @return the handle of the opened device */
+  public static final native int IFOpenDevice(int hIF, String deviceId, int accessFlags);
+
+  /** @return whether the producer's list of devices changed */
+  public static final native boolean IFUpdateDeviceList(int hIF, long timeout);
+
+  /** @return the address of a new {@link StringList} of the device IDs */
+  public static final native long IFGetDeviceList(int hIF);
+
+  /** @return the handle of the remote device's port */
+  public static final native int DevGetPort(int hDev);
+
+  public static final native long DevGetNumDataStreams(int hDev);
+
+  public static final native String DevGetDataStreamID(int hDev, long index);
+
+  /** @return the address of a new {@link StringList} of the stream IDs */
+  public static final native long DevGetDataStreamList(int hDev);
+
+  public static final native String DevGetInfoString(int hDev, int cmd);
+
+  public static final native int DevGetInfoInt32(int hDev, int cmd);
+
+  public static final native long DevGetInfoUint64(int hDev, int cmd);
+
+  /** @return the handle of the opened data stream */
+  public static final native int DevOpenDataStream(int hDev, String streamId);
+
+  /** @return the producer's code */
+  public static final native int DevClose(int hDev);
+
+  /**
+   * Announces the whole capacity of a direct buffer. The caller keeps {@code buffer} reachable
+   * until the buffer is revoked: the producer writes into its memory.
+   *
+   * @return the buffer handle
+   */
+  public static final native int DSAnnounceBuffer(int hDS, ByteBuffer buffer, int userData);
+
+  /** @return the handle of a buffer that the producer allocated */
+  public static final native int DSAllocAndAnnounceBuffer(int hDS, long size, int userData);
+
+  /** @return the producer's code */
+  public static final native int DSFlushQueue(int hDS, int operation);
+
+  /** @return the producer's code */
+  public static final native int DSStartAcquisition(int hDS, int startFlags, long numToAcquire);
+
+  /** @return the producer's code */
+  public static final native int DSStopAcquisition(int hDS, int stopFlags);
+
+  /** @return stream information {@code cmd} (STREAM_INFO_*) as text */
+  public static final native String DSGetInfoString(int hDS, int cmd);
+
+  public static final native long DSGetInfoUint64(int hDS, int cmd);
+
+  /** @return a size; 2^63 and more come back negative */
+  public static final native long DSGetInfoSize(int hDS, int cmd);
+
+  public static final native boolean DSGetInfoBool(int hDS, int cmd);
+
+  public static final native int DSGetBufferID(int hDS, long index);
+
+  /** @return the producer's code */
+  public static final native int DSClose(int hDS);
+
+  public static final native long DSGetNumBufferParts(int hDS, int hBuffer);
+
+  public static final native long DSGetBufferPartInfoSize(
+      int hDS, int hBuffer, long partIndex, int cmd);
+
+  public static final native long DSGetBufferPartInfoUint64(
+      int hDS, int hBuffer, long partIndex, int cmd);
+
+  /** @return the part's start relative to the buffer's base */
+  public static final native long DSGetBufferPartDataOffset(int hDS, int hBuffer, long partIndex);
+
+  /** @return the user value that the buffer was announced with */
+  public static final native int DSRevokeBuffer(int hDS, int hBuffer);
+
+  /** @return the user value that the buffer was announced with */
+  public static final native int DSRevokeProducerAllocatedBuffer(int hDS, int hBuffer);
+
+  /**
+   * Queues a buffer; with {@code clear} its memory is zeroed first.
+   *
+   * @return the producer's code of the queue call
+   */
+  public static final native int DSQueueBuffer__SWIG_0(int hDS, int hBuffer, boolean clear);
+
+  /**
+   * Queues a buffer with its memory zeroed first.
+   *
+   * @return the producer's code of the queue call
+   */
+  public static final native int DSQueueBuffer__SWIG_1(int hDS, int hBuffer);
+
+  public static final native boolean DSGetBufferInfoBool(int hDS, int hBuffer, int cmd);
+
+  /** @return buffer information {@code cmd} (BUFFER_INFO_*) as text */
+  public static final native String DSGetBufferInfoString(int hDS, int hBuffer, int cmd);
+
+  public static final native int DSGetBufferInfoInt32(int hDS, int hBuffer, int cmd);
+
+  public static final native long DSGetBufferInfoUint64(int hDS, int hBuffer, int cmd);
+
+  /** @return a size; 2^63 and more come back negative */
+  public static final native long DSGetBufferInfoSize(int hDS, int hBuffer, int cmd);
+
+  /** @return the low 32 bits of the buffer's base address (informative only) */
+  public static final native int DSGetBufferInfoPtr(int hDS, int hBuffer);
+
+  // ---- Constants of the GenTL C interface, as the library was built against them ----
+
+  public static final native int GC_ERR_SUCCESS_get();
+
+  public static final native int GC_ERR_ERROR_get();
+
+  public static final native int GC_ERR_NOT_INITIALIZED_get();
+
+  public static final native int GC_ERR_NOT_IMPLEMENTED_get();
+
+  public static final native int GC_ERR_RESOURCE_IN_USE_get();
+
+  public static final native int GC_ERR_ACCESS_DENIED_get();
+
+  public static final native int GC_ERR_INVALID_HANDLE_get();
+
+  public static final native int GC_ERR_INVALID_ID_get();
+
+  public static final native int GC_ERR_NO_DATA_get();
+
+  public static final native int GC_ERR_INVALID_PARAMETER_get();
+
+  public static final native int GC_ERR_IO_get();
+
+  public static final native int GC_ERR_TIMEOUT_get();
+
+  public static final native int GC_ERR_ABORT_get();
+
+  public static final native int GC_ERR_INVALID_BUFFER_get();
+
+  public static final native int GC_ERR_NOT_AVAILABLE_get();
+
+  public static final native int GC_ERR_INVALID_ADDRESS_get();
+
+  public static final native int GC_ERR_BUFFER_TOO_SMALL_get();
+
+  public static final native int GC_ERR_INVALID_INDEX_get();
+
+  public static final native int GC_ERR_PARSING_CHUNK_DATA_get();
+
+  public static final native int GC_ERR_INVALID_VALUE_get();
+
+  public static final native int GC_ERR_RESOURCE_EXHAUSTED_get();
+
+  public static final native int GC_ERR_OUT_OF_MEMORY_get();
+
+  public static final native int GC_ERR_BUSY_get();
+
+  public static final native int GC_ERR_CUSTOM_ID_get();
+
+  public static final native int TL_INFO_ID_get();
+
+  public static final native int TL_INFO_VENDOR_get();
+
+  public static final native int TL_INFO_MODEL_get();
+
+  public static final native int TL_INFO_VERSION_get();
+
+  public static final native int TL_INFO_TLTYPE_get();
+
+  public static final native int TL_INFO_NAME_get();
+
+  public static final native int TL_INFO_PATHNAME_get();
+
+  public static final native int TL_INFO_DISPLAYNAME_get();
+
+  public static final native int TL_INFO_CHAR_ENCODING_get();
+
+  public static final native int TL_INFO_GENTL_VER_MAJOR_get();
+
+  public static final native int TL_INFO_GENTL_VER_MINOR_get();
+
+  public static final native int TL_INFO_CUSTOM_ID_get();
+
+  public static final native int INTERFACE_INFO_ID_get();
+
+  public static final native int INTERFACE_INFO_DISPLAYNAME_get();
+
+  public static final native int INTERFACE_INFO_TLTYPE_get();
+
+  public static final native int INTERFACE_INFO_CUSTOM_ID_get();
+
+  public static final native int DEVICE_INFO_ID_get();
+
+  public static final native int DEVICE_INFO_VENDOR_get();
+
+  public static final native int DEVICE_INFO_MODEL_get();
+
+  public static final native int DEVICE_INFO_TLTYPE_get();
+
+  public static final native int DEVICE_INFO_DISPLAYNAME_get();
+
+  public static final native int DEVICE_INFO_ACCESS_STATUS_get();
+
+  public static final native int DEVICE_INFO_USER_DEFINED_NAME_get();
+
+  public static final native int DEVICE_INFO_SERIAL_NUMBER_get();
+
+  public static final native int DEVICE_INFO_VERSION_get();
+
+  public static final native int DEVICE_INFO_TIMESTAMP_FREQUENCY_get();
+
+  public static final native int DEVICE_INFO_CUSTOM_ID_get();
+
+  public static final native int DEVICE_ACCESS_UNKNOWN_get();
+
+  public static final native int DEVICE_ACCESS_NONE_get();
+
+  public static final native int DEVICE_ACCESS_READONLY_get();
+
+  public static final native int DEVICE_ACCESS_CONTROL_get();
+
+  public static final native int DEVICE_ACCESS_EXCLUSIVE_get();
+
+  public static final native int DEVICE_ACCESS_CUSTOM_ID_get();
+
+  public static final native int DEVICE_ACCESS_STATUS_UNKNOWN_get();
+
+  public static final native int DEVICE_ACCESS_STATUS_READWRITE_get();
+
+  public static final native int DEVICE_ACCESS_STATUS_READONLY_get();
+
+  public static final native int DEVICE_ACCESS_STATUS_NOACCESS_get();
+
+  public static final native int DEVICE_ACCESS_STATUS_BUSY_get();
+
+  public static final native int DEVICE_ACCESS_STATUS_OPEN_READWRITE_get();
+
+  public static final native int DEVICE_ACCESS_STATUS_OPEN_READ_get();
+
+  public static final native int DEVICE_ACCESS_STATUS_CUSTOM_ID_get();
+
+  public static final native int STREAM_INFO_ID_get();
+
+  public static final native int STREAM_INFO_NUM_DELIVERED_get();
+
+  public static final native int STREAM_INFO_NUM_UNDERRUN_get();
+
+  public static final native int STREAM_INFO_NUM_ANNOUNCED_get();
+
+  public static final native int STREAM_INFO_NUM_QUEUED_get();
+
+  public static final native int STREAM_INFO_NUM_AWAIT_DELIVERY_get();
+
+  public static final native int STREAM_INFO_NUM_STARTED_get();
+
+  public static final native int STREAM_INFO_PAYLOAD_SIZE_get();
+
+  public static final native int STREAM_INFO_IS_GRABBING_get();
+
+  public static final native int STREAM_INFO_DEFINES_PAYLOADSIZE_get();
+
+  public static final native int STREAM_INFO_TLTYPE_get();
+
+  public static final native int STREAM_INFO_NUM_CHUNKS_MAX_get();
+
+  public static final native int STREAM_INFO_BUF_ANNOUNCE_MIN_get();
+
+  public static final native int STREAM_INFO_BUF_ALIGNMENT_get();
+
+  public static final native int STREAM_INFO_CUSTOM_ID_get();
+
+  public static final native int BUFFER_INFO_BASE_get();
+
+  public static final native int BUFFER_INFO_SIZE_get();
+
+  public static final native int BUFFER_INFO_USER_PTR_get();
+
+  public static final native int BUFFER_INFO_TIMESTAMP_get();
+
+  public static final native int BUFFER_INFO_NEW_DATA_get();
+
+  public static final native int BUFFER_INFO_IS_QUEUED_get();
+
+  public static final native int BUFFER_INFO_IS_ACQUIRING_get();
+
+  public static final native int BUFFER_INFO_IS_INCOMPLETE_get();
+
+  public static final native int BUFFER_INFO_TLTYPE_get();
+
+  public static final native int BUFFER_INFO_SIZE_FILLED_get();
+
+  public static final native int BUFFER_INFO_WIDTH_get();
+
+  public static final native int BUFFER_INFO_HEIGHT_get();
+
+  public static final native int BUFFER_INFO_XOFFSET_get();
+
+  public static final native int BUFFER_INFO_YOFFSET_get();
+
+  public static final native int BUFFER_INFO_XPADDING_get();
+
+  public static final native int BUFFER_INFO_YPADDING_get();
+
+  public static final native int BUFFER_INFO_FRAMEID_get();
+
+  public static final native int BUFFER_INFO_IMAGEPRESENT_get();
+
+  public static final native int BUFFER_INFO_IMAGEOFFSET_get();
+
+  public static final native int BUFFER_INFO_PAYLOADTYPE_get();
+
+  public static final native int BUFFER_INFO_PIXELFORMAT_get();
+
+  public static final native int BUFFER_INFO_PIXELFORMAT_NAMESPACE_get();
+
+  public static final native int BUFFER_INFO_DELIVERED_IMAGEHEIGHT_get();
+
+  public static final native int BUFFER_INFO_DELIVERED_CHUNKPAYLOADSIZE_get();
+
+  public static final native int BUFFER_INFO_CHUNKLAYOUTID_get();
+
+  public static final native int BUFFER_INFO_FILENAME_get();
+
+  public static final native int BUFFER_INFO_PIXEL_ENDIANNESS_get();
+
+  public static final native int BUFFER_INFO_DATA_SIZE_get();
+
+  public static final native int BUFFER_INFO_TIMESTAMP_NS_get();
+
+  public static final native int BUFFER_INFO_DATA_LARGER_THAN_BUFFER_get();
+
+  public static final native int BUFFER_INFO_CONTAINS_CHUNKDATA_get();
+
+  public static final native int BUFFER_INFO_CUSTOM_ID_get();
+
+  public static final native int BUFFER_PART_INFO_BASE_get();
+
+  public static final native int BUFFER_PART_INFO_DATA_SIZE_get();
+
+  public static final native int BUFFER_PART_INFO_DATA_TYPE_get();
+
+  public static final native int BUFFER_PART_INFO_DATA_FORMAT_get();
+
+  public static final native int BUFFER_PART_INFO_DATA_FORMAT_NAMESPACE_get();
+
+  public static final native int BUFFER_PART_INFO_WIDTH_get();
+
+  public static final native int BUFFER_PART_INFO_HEIGHT_get();
+
+  public static final native int BUFFER_PART_INFO_XOFFSET_get();
+
+  public static final native int BUFFER_PART_INFO_YOFFSET_get();
+
+  public static final native int BUFFER_PART_INFO_XPADDING_get();
+
+  public static final native int BUFFER_PART_INFO_SOURCE_ID_get();
+
+  public static final native int BUFFER_PART_INFO_DELIVERED_IMAGEHEIGHT_get();
+
+  public static final native int BUFFER_PART_INFO_CUSTOM_ID_get();
+
+  public static final native int PART_DATATYPE_UNKNOWN_get();
+
+  public static final native int PART_DATATYPE_2D_IMAGE_get();
+
+  public static final native int PART_DATATYPE_2D_PLANE_BIPLANAR_get();
+
+  public static final native int PART_DATATYPE_2D_PLANE_TRIPLANAR_get();
+
+  public static final native int PART_DATATYPE_2D_PLANE_QUADPLANAR_get();
+
+  public static final native int PART_DATATYPE_3D_IMAGE_get();
+
+  public static final native int PART_DATATYPE_3D_PLANE_BIPLANAR_get();
+
+  public static final native int PART_DATATYPE_3D_PLANE_TRIPLANAR_get();
+
+  public static final native int PART_DATATYPE_3D_PLANE_QUADPLANAR_get();
+
+  public static final native int PART_DATATYPE_CONFIDENCE_MAP_get();
+
+  public static final native int PART_DATATYPE_CUSTOM_ID_get();
+
+  public static final native int PAYLOAD_TYPE_UNKNOWN_get();
+
+  public static final native int PAYLOAD_TYPE_IMAGE_get();
+
+  public static final native int PAYLOAD_TYPE_RAW_DATA_get();
+
+  public static final native int PAYLOAD_TYPE_FILE_get();
+
+  public static final native int PAYLOAD_TYPE_CHUNK_DATA_get();
+
+  public static final native int PAYLOAD_TYPE_JPEG_get();
+
+  public static final native int PAYLOAD_TYPE_JPEG2000_get();
+
+  public static final native int PAYLOAD_TYPE_H264_get();
+
+  public static final native int PAYLOAD_TYPE_CHUNK_ONLY_get();
+
+  public static final native int PAYLOAD_TYPE_DEVICE_SPECIFIC_get();
+
+  public static final native int PAYLOAD_TYPE_MULTI_PART_get();
+
+  public static final native int PAYLOAD_TYPE_CUSTOM_ID_get();
+
+  public static final native int PIXELFORMAT_NAMESPACE_UNKNOWN_get();
+
+  public static final native int PIXELFORMAT_NAMESPACE_GEV_get();
+
+  public static final native int PIXELFORMAT_NAMESPACE_IIDC_get();
+
+  public static final native int PIXELFORMAT_NAMESPACE_PFNC_16BIT_get();
+
+  public static final native int PIXELFORMAT_NAMESPACE_PFNC_32BIT_get();
+
+  public static final native int PIXELFORMAT_NAMESPACE_CUSTOM_ID_get();
+
+  public static final native int PIXELENDIANNESS_UNKNOWN_get();
+
+  public static final native int PIXELENDIANNESS_LITTLE_get();
+
+  public static final native int PIXELENDIANNESS_BIG_get();
+
+  public static final native int PORT_INFO_ID_get();
+
+  public static final native int PORT_INFO_VENDOR_get();
+
+  public static final native int PORT_INFO_MODEL_get();
+
+  public static final native int PORT_INFO_TLTYPE_get();
+
+  public static final native int PORT_INFO_MODULE_get();
+
+  public static final native int PORT_INFO_LITTLE_ENDIAN_get();
+
+  public static final native int PORT_INFO_BIG_ENDIAN_get();
+
+  public static final native int PORT_INFO_ACCESS_READ_get();
+
+  public static final native int PORT_INFO_ACCESS_WRITE_get();
+
+  public static final native int PORT_INFO_ACCESS_NA_get();
+
+  public static final native int PORT_INFO_ACCESS_NI_get();
+
+  public static final native int PORT_INFO_VERSION_get();
+
+  public static final native int PORT_INFO_PORTNAME_get();
+
+  public static final native int PORT_INFO_CUSTOM_ID_get();
+
+  public static final native int URL_INFO_URL_get();
+
+  public static final native int URL_INFO_SCHEMA_VER_MAJOR_get();
+
+  public static final native int URL_INFO_SCHEMA_VER_MINOR_get();
+
+  public static final native int URL_INFO_FILE_VER_MAJOR_get();
+
+  public static final native int URL_INFO_FILE_VER_MINOR_get();
+
+  public static final native int URL_INFO_FILE_VER_SUBMINOR_get();
+
+  public static final native int URL_INFO_FILE_SHA1_HASH_get();
+
+  public static final native int URL_INFO_FILE_REGISTER_ADDRESS_get();
+
+  public static final native int URL_INFO_FILE_SIZE_get();
+
+  public static final native int URL_INFO_SCHEME_get();
+
+  public static final native int URL_INFO_FILENAME_get();
+
+  public static final native int URL_INFO_CUSTOM_ID_get();
+
+  public static final native int URL_SCHEME_LOCAL_get();
+
+  public static final native int URL_SCHEME_HTTP_get();
+
+  public static final native int URL_SCHEME_FILE_get();
+
+  public static final native int URL_SCHEME_CUSTOM_ID_get();
+
+  public static final native int EVENT_ERROR_get();
+
+  public static final native int EVENT_NEW_BUFFER_get();
+
+  public static final native int EVENT_FEATURE_INVALIDATE_get();
+
+  public static final native int EVENT_FEATURE_CHANGE_get();
+
+  public static final native int EVENT_REMOTE_DEVICE_get();
+
+  public static final native int EVENT_MODULE_get();
+
+  public static final native int EVENT_CUSTOM_ID_get();
+
+  public static final native int EVENT_EVENT_TYPE_get();
+
+  public static final native int EVENT_NUM_IN_QUEUE_get();
+
+  public static final native int EVENT_NUM_FIRED_get();
+
+  public static final native int EVENT_SIZE_MAX_get();
+
+  public static final native int EVENT_INFO_DATA_SIZE_MAX_get();
+
+  public static final native int EVENT_INFO_CUSTOM_ID_get();
+
+  public static final native int EVENT_DATA_ID_get();
+
+  public static final native int EVENT_DATA_VALUE_get();
+
+  public static final native int EVENT_DATA_NUMID_get();
+
+  public static final native int EVENT_DATA_CUSTOM_ID_get();
+
+  public static final native int ACQ_START_FLAGS_DEFAULT_get();
+
+  public static final native int ACQ_START_FLAGS_CUSTOM_ID_get();
+
+  public static final native int ACQ_STOP_FLAGS_DEFAULT_get();
+
+  public static final native int ACQ_STOP_FLAGS_KILL_get();
+
+  public static final native int ACQ_STOP_FLAGS_CUSTOM_ID_get();
+
+  public static final native int ACQ_QUEUE_INPUT_TO_OUTPUT_get();
+
+  public static final native int ACQ_QUEUE_OUTPUT_DISCARD_get();
+
+  public static final native int ACQ_QUEUE_ALL_TO_INPUT_get();
+
+  public static final native int ACQ_QUEUE_UNQUEUED_TO_INPUT_get();
+
+  public static final native int ACQ_QUEUE_ALL_DISCARD_get();
+
+  public static final native int ACQ_QUEUE_CUSTOM_ID_get();
 }

@@ -11,9 +11,9 @@ import java.util.List;
 import org.junit.jupiter.api.Test;
 
 class ExceptionTranslationTest {
-  private record Row(int code, Class<? extends GenTLException> type, String message) {}
+  record Row(int code, Class<? extends GenTLException> type, String message) {}
 
-  private static final List<Row> PRODUCER_CODES =
+  static final List<Row> PRODUCER_CODES =
       List.of(
           new Row(-1001, ErrorException.class, "Unspecified runtime exception"),
           new Row(-1002, NotInitializedException.class, "Module or resource not initialized"),

@@ -1,5 +1,8 @@
 package org.grabkit.gentl;
 
+import java.nio.ByteBuffer;
+import java.nio.ByteOrder;
+import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 
@@ -11,6 +14,8 @@ final class TestProducerControl {
   static final Path BUILD = Path.of(System.getProperty("grabkit.build.dir", "../build/release"));
   static final String TEST_CTI = producer("test/grabkit-test.cti");
   static final String PARTIAL_CTI = producer("test/grabkit-test-partial.cti");
+  /** The selector of an answer that serves every call of its function. */
+  static final long ANY = Long.MIN_VALUE;
 
   static {
     System.load(BUILD.resolve("producers/test/libgrabkit-testctl.so").toAbsolutePath().toString());
@@ -34,6 +39,39 @@ final class TestProducerControl {
   /** The code that {@code function} returns from now on. */
   static native void setResult(String function, int code);
 
+  /**
+   * What {@code function} answers when its selector (information command, index or register
+   * address) is {@code selector}, or for any selector with {@link #ANY}: the code, and the bytes it
+   * copies into its outputs in parameter order (null: it writes nothing).
+   */
+  static native void setAnswer(String function, long selector, int code, byte[] output);
+
   /** The names of the producer's calls since the last reset, one a line. */
   static native String callLog();
+
+  /** The same calls with their input arguments: "DSGetBufferInfo(0x7f0012345678, 0x10, 20, 8)". */
+  static native String argumentLog();
+
+  /** The native address of a direct buffer. */
+  static native long addressOf(ByteBuffer direct);
+
+  /** Scripts a successful answer. */
+  static void answer(String function, long selector, byte[] output) {
+    setAnswer(function, selector, 0, output);
+  }
+
+  /** The bytes of a 64-bit value (a handle, a size, an address) as the producer writes them. */
+  static byte[] u64(long value) {
+    return ByteBuffer.allocate(8).order(ByteOrder.nativeOrder()).putLong(value).array();
+  }
+
+  /** The bytes of a 32-bit value. */
+  static byte[] u32(int value) {
+    return ByteBuffer.allocate(4).order(ByteOrder.nativeOrder()).putInt(value).array();
+  }
+
+  /** A NUL-terminated text. */
+  static byte[] text(String s) {
+    return (s + "\0").getBytes(StandardCharsets.UTF_8);
+  }
 }
