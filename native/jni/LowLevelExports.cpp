@@ -22,6 +22,10 @@ NewBufferEvent* event(jlong address) {
   return reinterpret_cast<NewBufferEvent*>(static_cast<intptr_t>(address));
 }
 
+jboolean isTrue(bool8_t value) {
+  return value != 0 ? JNI_TRUE : JNI_FALSE;
+}
+
 jlong newEvent(const NewBufferEvent& e) {
   return static_cast<jlong>(reinterpret_cast<intptr_t>(new NewBufferEvent(e)));
 }
@@ -45,6 +49,21 @@ jlong newEvent(const NewBufferEvent& e) {
 #define GRABKIT_STRING_BY_INDEX(name)                                                           \
   GRABKIT_JNI(jstring, name)(JNIEnv * env, jclass, jint h, jlong i) {                           \
     return frame(env, [&] { return toJava(env, Grabkit::name(fromJavaHandle(h), low32(i))); }); \
+  }
+// One typed value by (handle, cmd) or (stream, buffer, cmd); `convert` makes
+// the Java result: jint, jlong (sizes pass unchecked), checkedUnsigned, isTrue.
+#define GRABKIT_INFO(type, name, producer, T, convert)                                  \
+  GRABKIT_JNI(type, name)(JNIEnv * env, jclass, jint h, jint cmd) {                     \
+    return frame(env, [&] {                                                             \
+      return convert(infoValue<T>(GRABKIT_PRODUCER(producer), fromJavaHandle(h), cmd)); \
+    });                                                                                 \
+  }
+#define GRABKIT_BUFFER_INFO(type, name, T, convert)                                     \
+  GRABKIT_JNI(type, name)(JNIEnv * env, jclass, jint h, jint b, jint cmd) {             \
+    return frame(env, [&] {                                                             \
+      return convert(infoValue<T>(GRABKIT_PRODUCER(DSGetBufferInfo), fromJavaHandle(h), \
+                                  fromJavaHandle(b), cmd));                             \
+    });                                                                                 \
   }
 #define GRABKIT_ID_LIST(name)                                                        \
   GRABKIT_JNI(jlong, name)(JNIEnv * env, jclass, jint h) {                           \
@@ -123,13 +142,7 @@ GRABKIT_JNI(jlong, GCGetPortURLInfoUint64)(JNIEnv* env, jclass, jint h, jlong ur
 }
 
 GRABKIT_STRING_BY_CMD(GCGetPortInfoString)
-
-GRABKIT_JNI(jboolean, GCGetPortInfoBool)(JNIEnv* env, jclass, jint h, jint cmd) {
-  return frame(env, [&] {
-    return jboolean(infoValue<bool8_t>(GRABKIT_PRODUCER(GCGetPortInfo), fromJavaHandle(h), cmd) !=
-                    0);
-  });
-}
+GRABKIT_INFO(jboolean, GCGetPortInfoBool, GCGetPortInfo, bool8_t, isTrue)
 
 // ---- Events
 
@@ -265,19 +278,8 @@ GRABKIT_COUNT(DevGetNumDataStreams)
 GRABKIT_STRING_BY_INDEX(DevGetDataStreamID)
 GRABKIT_ID_LIST(DevGetDataStreamList)
 GRABKIT_STRING_BY_CMD(DevGetInfoString)
-
-GRABKIT_JNI(jint, DevGetInfoInt32)(JNIEnv* env, jclass, jint h, jint cmd) {
-  return frame(env, [&] {
-    return infoValue<int32_t>(GRABKIT_PRODUCER(DevGetInfo), fromJavaHandle(h), cmd);
-  });
-}
-
-GRABKIT_JNI(jlong, DevGetInfoUint64)(JNIEnv* env, jclass, jint h, jint cmd) {
-  return frame(env, [&] {
-    return checkedUnsigned(
-        infoValue<uint64_t>(GRABKIT_PRODUCER(DevGetInfo), fromJavaHandle(h), cmd));
-  });
-}
+GRABKIT_INFO(jint, DevGetInfoInt32, DevGetInfo, int32_t, jint)
+GRABKIT_INFO(jlong, DevGetInfoUint64, DevGetInfo, uint64_t, checkedUnsigned)
 
 GRABKIT_JNI(jint, DevOpenDataStream)(JNIEnv* env, jclass, jint h, jstring id) {
   return frame(env, [&] {
@@ -321,26 +323,9 @@ GRABKIT_JNI(jint, DSStopAcquisition)(JNIEnv* env, jclass, jint h, jint flags) {
 }
 
 GRABKIT_STRING_BY_CMD(DSGetInfoString)
-
-GRABKIT_JNI(jlong, DSGetInfoUint64)(JNIEnv* env, jclass, jint h, jint cmd) {
-  return frame(env, [&] {
-    return checkedUnsigned(
-        infoValue<uint64_t>(GRABKIT_PRODUCER(DSGetInfo), fromJavaHandle(h), cmd));
-  });
-}
-
-// Sizes pass unchecked: 2^63 and more arrive as negative longs.
-GRABKIT_JNI(jlong, DSGetInfoSize)(JNIEnv* env, jclass, jint h, jint cmd) {
-  return frame(env, [&] {
-    return jlong(infoValue<size_t>(GRABKIT_PRODUCER(DSGetInfo), fromJavaHandle(h), cmd));
-  });
-}
-
-GRABKIT_JNI(jboolean, DSGetInfoBool)(JNIEnv* env, jclass, jint h, jint cmd) {
-  return frame(env, [&] {
-    return jboolean(infoValue<bool8_t>(GRABKIT_PRODUCER(DSGetInfo), fromJavaHandle(h), cmd) != 0);
-  });
-}
+GRABKIT_INFO(jlong, DSGetInfoUint64, DSGetInfo, uint64_t, checkedUnsigned)
+GRABKIT_INFO(jlong, DSGetInfoSize, DSGetInfo, size_t, jlong)
+GRABKIT_INFO(jboolean, DSGetInfoBool, DSGetInfo, bool8_t, isTrue)
 
 GRABKIT_JNI(jint, DSGetBufferID)(JNIEnv* env, jclass, jint h, jlong index) {
   return frame(env, [&] {
@@ -403,37 +388,14 @@ GRABKIT_JNI(jint, DSQueueBuffer_1_1SWIG_11)(JNIEnv* env, jclass, jint h, jint b)
   return frame(env, [&] { return Grabkit::DSQueueBuffer(fromJavaHandle(h), fromJavaHandle(b)); });
 }
 
-GRABKIT_JNI(jboolean, DSGetBufferInfoBool)(JNIEnv* env, jclass, jint h, jint b, jint cmd) {
-  return frame(env, [&] {
-    return jboolean(infoValue<bool8_t>(GRABKIT_PRODUCER(DSGetBufferInfo), fromJavaHandle(h),
-                                       fromJavaHandle(b), cmd) != 0);
-  });
-}
+GRABKIT_BUFFER_INFO(jboolean, DSGetBufferInfoBool, bool8_t, isTrue)
+GRABKIT_BUFFER_INFO(jint, DSGetBufferInfoInt32, int32_t, jint)
+GRABKIT_BUFFER_INFO(jlong, DSGetBufferInfoUint64, uint64_t, checkedUnsigned)
+GRABKIT_BUFFER_INFO(jlong, DSGetBufferInfoSize, size_t, jlong)
 
 GRABKIT_JNI(jstring, DSGetBufferInfoString)(JNIEnv* env, jclass, jint h, jint b, jint cmd) {
   return frame(env, [&] {
     return toJava(env, Grabkit::DSGetBufferInfoString(fromJavaHandle(h), fromJavaHandle(b), cmd));
-  });
-}
-
-GRABKIT_JNI(jint, DSGetBufferInfoInt32)(JNIEnv* env, jclass, jint h, jint b, jint cmd) {
-  return frame(env, [&] {
-    return infoValue<int32_t>(GRABKIT_PRODUCER(DSGetBufferInfo), fromJavaHandle(h),
-                              fromJavaHandle(b), cmd);
-  });
-}
-
-GRABKIT_JNI(jlong, DSGetBufferInfoUint64)(JNIEnv* env, jclass, jint h, jint b, jint cmd) {
-  return frame(env, [&] {
-    return checkedUnsigned(infoValue<uint64_t>(GRABKIT_PRODUCER(DSGetBufferInfo), fromJavaHandle(h),
-                                               fromJavaHandle(b), cmd));
-  });
-}
-
-GRABKIT_JNI(jlong, DSGetBufferInfoSize)(JNIEnv* env, jclass, jint h, jint b, jint cmd) {
-  return frame(env, [&] {
-    return jlong(infoValue<size_t>(GRABKIT_PRODUCER(DSGetBufferInfo), fromJavaHandle(h),
-                                   fromJavaHandle(b), cmd));
   });
 }
 

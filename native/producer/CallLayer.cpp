@@ -175,25 +175,17 @@ DS_HANDLE DevOpenDataStream(DEV_HANDLE hDev, std::string streamId) {
   return outputValue<DS_HANDLE>(GRABKIT_PRODUCER(DevOpenDataStream), hDev, streamId.c_str());
 }
 
-int32_t TLClose(TL_HANDLE hTL) {
-  trace("TLClose()");
-  return GRABKIT_PRODUCER(TLClose)(hTL);
-}
-
-int32_t IFClose(IF_HANDLE hIF) {
-  trace("IFClose()");
-  return GRABKIT_PRODUCER(IFClose)(hIF);
-}
-
-int32_t DevClose(DEV_HANDLE hDev) {
-  trace("DevClose()");
-  return GRABKIT_PRODUCER(DevClose)(hDev);
-}
-
-int32_t DSClose(DS_HANDLE hDS) {
-  trace("DSClose()");
-  return GRABKIT_PRODUCER(DSClose)(hDS);
-}
+// A close writes its trace line before the producer is asked.
+#define GRABKIT_CLOSE(name, Handle)   \
+  int32_t name(Handle h) {            \
+    trace(#name "()");                \
+    return GRABKIT_PRODUCER(name)(h); \
+  }
+GRABKIT_CLOSE(TLClose, TL_HANDLE)
+GRABKIT_CLOSE(IFClose, IF_HANDLE)
+GRABKIT_CLOSE(DevClose, DEV_HANDLE)
+GRABKIT_CLOSE(DSClose, DS_HANDLE)
+#undef GRABKIT_CLOSE
 
 std::vector<std::string> TLGetInterfaceList(TL_HANDLE hTL) {
   return idList(GRABKIT_PRODUCER(TLGetNumInterfaces), &TLGetInterfaceID, hTL);
