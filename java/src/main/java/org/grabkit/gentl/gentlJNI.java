@@ -886,4 +886,330 @@ public final class gentlJNI {
   public static final native int ACQ_QUEUE_ALL_DISCARD_get();
 
   public static final native int ACQ_QUEUE_CUSTOM_ID_get();
+
+  // ---- Object model: every instance method takes the holder and its proxy first ----
+
+  public static final native void delete_GenTLProducer(long handle);
+
+  public static final native void delete_TransportLayer(long handle);
+
+  public static final native void delete_InterfaceInfo(long handle);
+
+  public static final native void delete_TLInterface(long handle);
+
+  public static final native void delete_DeviceInfo(long handle);
+
+  public static final native void delete_Device(long handle);
+
+  public static final native void delete_DataStream(long handle);
+
+  public static final native void delete_Buffer(long handle);
+
+  public static final native void delete_Port(long handle);
+
+  public static final native long GenTLProducer_load(String path);
+
+  public static final native void GenTLProducer_close(long self, GenTLProducer proxy);
+
+  public static final native boolean GenTLProducer_isClosed(long self, GenTLProducer proxy);
+
+  public static final native boolean GenTLProducer_checkValid(long self, GenTLProducer proxy);
+
+  public static final native long GenTLProducer_openTransportLayer(long self, GenTLProducer proxy);
+
+  public static final native long new_TransportLayer(long producer, GenTLProducer producerProxy, int handle);
+
+  public static final native void TransportLayer_close(long self, TransportLayer proxy);
+
+  public static final native boolean TransportLayer_isClosed(long self, TransportLayer proxy);
+
+  public static final native boolean TransportLayer_checkValid(long self, TransportLayer proxy);
+
+  public static final native int TransportLayer_getHandle(long self, TransportLayer proxy);
+
+  public static final native long TransportLayer_getPort(long self, TransportLayer proxy);
+
+  public static final native boolean TransportLayer_updateInterfacesList(long self, TransportLayer proxy, long timeout);
+
+  public static final native long TransportLayer_impl_getInterfaces(long self, TransportLayer proxy);
+
+  public static final native long new_InterfaceInfo(long transportLayer, TransportLayer transportLayerProxy, String id);
+
+  public static final native String InterfaceInfo_getID(long self, InterfaceInfo proxy);
+
+  public static final native String InterfaceInfo_getDisplayName(long self, InterfaceInfo proxy);
+
+  public static final native String InterfaceInfo_getTransportLayerType(long self, InterfaceInfo proxy);
+
+  public static final native String InterfaceInfo_getInfoString(long self, InterfaceInfo proxy, int cmd);
+
+  public static final native long InterfaceInfo_open(long self, InterfaceInfo proxy);
+
+  public static final native long new_TLInterface(long transportLayer, TransportLayer transportLayerProxy, int handle);
+
+  public static final native void TLInterface_close(long self, TLInterface proxy);
+
+  public static final native boolean TLInterface_isClosed(long self, TLInterface proxy);
+
+  public static final native boolean TLInterface_checkValid(long self, TLInterface proxy);
+
+  public static final native int TLInterface_getHandle(long self, TLInterface proxy);
+
+  public static final native long TLInterface_getPort(long self, TLInterface proxy);
+
+  public static final native String TLInterface_getInfoString(long self, TLInterface proxy, int cmd);
+
+  public static final native String TLInterface_getID(long self, TLInterface proxy);
+
+  public static final native String TLInterface_getDisplayName(long self, TLInterface proxy);
+
+  public static final native String TLInterface_getTransportLayerType(long self, TLInterface proxy);
+
+  public static final native boolean TLInterface_updateDeviceList(long self, TLInterface proxy, long timeout);
+
+  public static final native long TLInterface_impl_getDeviceList(long self, TLInterface proxy);
+
+  public static final native long new_DeviceInfo(long tlInterface, TLInterface tlInterfaceProxy, String id);
+
+  public static final native String DeviceInfo_getID(long self, DeviceInfo proxy);
+
+  public static final native String DeviceInfo_getVendor(long self, DeviceInfo proxy);
+
+  public static final native String DeviceInfo_getModel(long self, DeviceInfo proxy);
+
+  public static final native String DeviceInfo_getTransportLayerType(long self, DeviceInfo proxy);
+
+  public static final native String DeviceInfo_getDisplayName(long self, DeviceInfo proxy);
+
+  public static final native String DeviceInfo_getUserDefinedName(long self, DeviceInfo proxy);
+
+  public static final native String DeviceInfo_getSerialNumber(long self, DeviceInfo proxy);
+
+  public static final native String DeviceInfo_getVersion(long self, DeviceInfo proxy);
+
+  public static final native String DeviceInfo_getInfoString(long self, DeviceInfo proxy, int cmd);
+
+  public static final native int DeviceInfo_getAccessStatus(long self, DeviceInfo proxy);
+
+  public static final native long DeviceInfo_open(long self, DeviceInfo proxy, int flags);
+
+  public static final native long new_Device(long tlInterface, TLInterface tlInterfaceProxy, int handle);
+
+  public static final native void Device_close(long self, Device proxy);
+
+  public static final native boolean Device_isClosed(long self, Device proxy);
+
+  public static final native boolean Device_checkValid(long self, Device proxy);
+
+  public static final native int Device_getHandle(long self, Device proxy);
+
+  public static final native long Device_getPort(long self, Device proxy);
+
+  public static final native String Device_getID(long self, Device proxy);
+
+  public static final native String Device_getVendor(long self, Device proxy);
+
+  public static final native String Device_getModel(long self, Device proxy);
+
+  public static final native String Device_getTransportLayerType(long self, Device proxy);
+
+  public static final native String Device_getDisplayName(long self, Device proxy);
+
+  public static final native String Device_getUserDefinedName(long self, Device proxy);
+
+  public static final native String Device_getSerialNumber(long self, Device proxy);
+
+  public static final native String Device_getVersion(long self, Device proxy);
+
+  public static final native String Device_getInfoString(long self, Device proxy, int cmd);
+
+  public static final native int Device_getAccessStatus(long self, Device proxy);
+
+  public static final native long Device_openDataStream(long self, Device proxy, String id);
+
+  public static final native long Device_impl_getDataStreamIDs(long self, Device proxy);
+
+  public static final native long new_DataStream(long device, Device deviceProxy, int handle);
+
+  public static final native void DataStream_close(long self, DataStream proxy);
+
+  public static final native boolean DataStream_isClosed(long self, DataStream proxy);
+
+  public static final native boolean DataStream_checkValid(long self, DataStream proxy);
+
+  public static final native int DataStream_getHandle(long self, DataStream proxy);
+
+  public static final native long DataStream_getPort(long self, DataStream proxy);
+
+  public static final native long DataStream_announceBuffer(long self, DataStream proxy, java.nio.ByteBuffer buffer, int userData);
+
+  public static final native int DataStream_revokeBuffer(long self, DataStream proxy, long buffer, Buffer bufferProxy);
+
+  public static final native int DataStream_queueBuffer__SWIG_0(long self, DataStream proxy, long buffer, Buffer bufferProxy, boolean clear);
+
+  public static final native int DataStream_queueBuffer__SWIG_1(long self, DataStream proxy, long buffer, Buffer bufferProxy);
+
+  public static final native int DataStream_flushQueue(long self, DataStream proxy, int operation);
+
+  public static final native int DataStream_startAcquisition(long self, DataStream proxy, int flags, long numToAcquire);
+
+  public static final native int DataStream_stopAcquisition(long self, DataStream proxy, int flags);
+
+  public static final native String DataStream_getInfoString(long self, DataStream proxy, int cmd);
+
+  public static final native long DataStream_getInfoUint64(long self, DataStream proxy, int cmd);
+
+  public static final native long DataStream_getInfoSize(long self, DataStream proxy, int cmd);
+
+  public static final native boolean DataStream_getInfoBool(long self, DataStream proxy, int cmd);
+
+  public static final native String DataStream_getID(long self, DataStream proxy);
+
+  public static final native String DataStream_getTransportLayerType(long self, DataStream proxy);
+
+  public static final native long DataStream_getNumDelivered(long self, DataStream proxy);
+
+  public static final native long DataStream_getNumUnderrun(long self, DataStream proxy);
+
+  public static final native long DataStream_getNumAnnounced(long self, DataStream proxy);
+
+  public static final native long DataStream_getNumQueued(long self, DataStream proxy);
+
+  public static final native long DataStream_getNumAwaitingDelivery(long self, DataStream proxy);
+
+  public static final native long DataStream_getNumStarted(long self, DataStream proxy);
+
+  public static final native long DataStream_getPayloadSize(long self, DataStream proxy);
+
+  public static final native boolean DataStream_isGrabbing(long self, DataStream proxy);
+
+  public static final native boolean DataStream_definesPayloadSize(long self, DataStream proxy);
+
+  public static final native long DataStream_getNumChunksMax(long self, DataStream proxy);
+
+  public static final native long DataStream_getBufferAnnounceMin(long self, DataStream proxy);
+
+  public static final native long DataStream_getBufferAlignment(long self, DataStream proxy);
+
+  public static final native long new_Buffer(long dataStream, DataStream dataStreamProxy, int handle, int userData);
+
+  public static final native int Buffer_getHandle(long self, Buffer proxy);
+
+  public static final native int Buffer_getUserData(long self, Buffer proxy);
+
+  public static final native int Buffer_getPayloadType(long self, Buffer proxy);
+
+  public static final native int Buffer_getInfoPtr(long self, Buffer proxy);
+
+  public static final native long Buffer_getNumBufferParts(long self, Buffer proxy);
+
+  public static final native boolean Buffer_getInfoBool(long self, Buffer proxy, int cmd);
+
+  public static final native int Buffer_getInfoInt32(long self, Buffer proxy, int cmd);
+
+  public static final native String Buffer_getInfoString(long self, Buffer proxy, int cmd);
+
+  public static final native long Buffer_getInfoUint64(long self, Buffer proxy, int cmd);
+
+  public static final native long Buffer_getInfoSize(long self, Buffer proxy, int cmd);
+
+  public static final native long Buffer_getPartDataOffset(long self, Buffer proxy, int part);
+
+  public static final native long Buffer_getPartDataSize(long self, Buffer proxy, int part);
+
+  public static final native long Buffer_getPartDataType(long self, Buffer proxy, int part);
+
+  public static final native long Buffer_getPartDataFormat(long self, Buffer proxy, int part);
+
+  public static final native long Buffer_getPartDataFormatNamespace(long self, Buffer proxy, int part);
+
+  public static final native long Buffer_getPartWidth(long self, Buffer proxy, int part);
+
+  public static final native long Buffer_getPartHeight(long self, Buffer proxy, int part);
+
+  public static final native long Buffer_getPartXOffset(long self, Buffer proxy, int part);
+
+  public static final native long Buffer_getPartYOffset(long self, Buffer proxy, int part);
+
+  public static final native long Buffer_getPartXPadding(long self, Buffer proxy, int part);
+
+  public static final native long Buffer_getPartSourceID(long self, Buffer proxy, int part);
+
+  public static final native long Buffer_getPartDeliveredImageHeight(long self, Buffer proxy, int part);
+
+  public static final native long Buffer_getBufferPartInfoSize(long self, Buffer proxy, int part, int cmd);
+
+  public static final native long Buffer_getBufferPartInfoUint64(long self, Buffer proxy, int part, int cmd);
+
+  public static final native void Buffer_clear(long self, Buffer proxy);
+
+  public static final native boolean Port_checkValid(long self, Port proxy);
+
+  public static final native int Port_getHandle(long self, Port proxy);
+
+  public static final native long Port_read(long self, Port proxy, long address, java.nio.ByteBuffer buffer);
+
+  public static final native long Port_write(long self, Port proxy, long address, java.nio.ByteBuffer buffer);
+
+  public static final native String Port_getPortInfoString(long self, Port proxy, int cmd);
+
+  public static final native String Port_getID(long self, Port proxy);
+
+  public static final native String Port_getVendor(long self, Port proxy);
+
+  public static final native String Port_getModel(long self, Port proxy);
+
+  public static final native String Port_getTLType(long self, Port proxy);
+
+  public static final native String Port_getModule(long self, Port proxy);
+
+  public static final native String Port_getVersion(long self, Port proxy);
+
+  public static final native String Port_getName(long self, Port proxy);
+
+  public static final native boolean Port_getPortInfoBool(long self, Port proxy, int cmd);
+
+  public static final native boolean Port_isLittleEndian(long self, Port proxy);
+
+  public static final native boolean Port_isBigEndian(long self, Port proxy);
+
+  public static final native boolean Port_hasReadAccess(long self, Port proxy);
+
+  public static final native boolean Port_hasWriteAccess(long self, Port proxy);
+
+  public static final native boolean Port_isAccessNA(long self, Port proxy);
+
+  public static final native boolean Port_isAccessNI(long self, Port proxy);
+
+  public static final native int Port_getNumPortURLs(long self, Port proxy);
+
+  public static final native String Port_getURLInfoString(long self, Port proxy, int index, int cmd);
+
+  public static final native String Port_getUrl(long self, Port proxy, int index);
+
+  public static final native String Port_getFilename(long self, Port proxy, int index);
+
+  public static final native int Port_getURLInfoInt32(long self, Port proxy, int index, int cmd);
+
+  public static final native int Port_getSchemaVerMajor(long self, Port proxy, int index);
+
+  public static final native int Port_getSchemaVerMinor(long self, Port proxy, int index);
+
+  public static final native int Port_getFileVerMajor(long self, Port proxy, int index);
+
+  public static final native int Port_getFileVerMinor(long self, Port proxy, int index);
+
+  public static final native int Port_getFileVerSubminor(long self, Port proxy, int index);
+
+  public static final native int Port_getScheme(long self, Port proxy, int index);
+
+  public static final native long Port_getURLInfoUInt64(long self, Port proxy, int index, int cmd);
+
+  public static final native long Port_getFileRegisterAddress(long self, Port proxy, int index);
+
+  public static final native long Port_getFileSize(long self, Port proxy, int index);
+
+  public static final native long Port_getURLInfoBuffer(long self, Port proxy, int index, java.nio.ByteBuffer buffer, int cmd);
+
+  public static final native long Port_getFileSha1Hash(long self, Port proxy, int index, java.nio.ByteBuffer buffer);
 }

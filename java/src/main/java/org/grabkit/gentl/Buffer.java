@@ -1,0 +1,208 @@
+package org.grabkit.gentl;
+
+/**
+ * A buffer announced to a {@link DataStream}. It reads what the producer reports about the
+ * buffer and its parts; queueing and revoking go through the stream. Closing this proxy does not
+ * revoke the buffer.
+ */
+public final class Buffer extends ModelObject {
+  Buffer(long holder) {
+    super(holder, gentlJNI::delete_Buffer);
+  }
+
+  /**
+   * Wraps a buffer handle obtained elsewhere (e.g. from a new-buffer event).
+   *
+   * @param dataStream the buffer's stream
+   * @param handle the buffer handle
+   * @param userData the user value
+   */
+  public Buffer(DataStream dataStream, int handle, int userData) {
+    this(gentlJNI.new_Buffer(dataStream.holder(), dataStream, handle, userData));
+  }
+
+  /** @return the producer's buffer handle (while the stream is open) */
+  public int getHandle() {
+    return gentlJNI.Buffer_getHandle(holder(), this);
+  }
+
+  /** @return the user value given at announcement */
+  public int getUserData() {
+    return gentlJNI.Buffer_getUserData(holder(), this);
+  }
+
+  /** @return a {@code PAYLOAD_TYPE_*} value */
+  public int getPayloadType() {
+    return gentlJNI.Buffer_getPayloadType(holder(), this);
+  }
+
+  /**
+   * @param cmd a {@code BUFFER_INFO_*} command with a boolean value
+   * @return the value
+   */
+  public boolean getInfoBool(int cmd) {
+    return gentlJNI.Buffer_getInfoBool(holder(), this, cmd);
+  }
+
+  /**
+   * @param cmd a {@code BUFFER_INFO_*} command with a 32-bit value
+   * @return the value
+   */
+  public int getInfoInt32(int cmd) {
+    return gentlJNI.Buffer_getInfoInt32(holder(), this, cmd);
+  }
+
+  /**
+   * @param cmd a {@code BUFFER_INFO_*} command with a text value
+   * @return the text
+   */
+  public String getInfoString(int cmd) {
+    return gentlJNI.Buffer_getInfoString(holder(), this, cmd);
+  }
+
+  /**
+   * @param cmd a {@code BUFFER_INFO_*} command with a 64-bit value (frame ID, timestamp, pixel
+   *     format)
+   * @return the value
+   */
+  public long getInfoUint64(int cmd) {
+    return gentlJNI.Buffer_getInfoUint64(holder(), this, cmd);
+  }
+
+  /**
+   * @param cmd a {@code BUFFER_INFO_*} command with a size value (width, height, size filled)
+   * @return the value
+   */
+  public long getInfoSize(int cmd) {
+    return gentlJNI.Buffer_getInfoSize(holder(), this, cmd);
+  }
+
+  /** @return the low 32 bits of the buffer's memory address (informative only) */
+  public int getInfoPtr() {
+    return gentlJNI.Buffer_getInfoPtr(holder(), this);
+  }
+
+  /** @return the number of parts of a multi-part buffer (1 for a plain image) */
+  public long getNumBufferParts() {
+    return gentlJNI.Buffer_getNumBufferParts(holder(), this);
+  }
+
+  /**
+   * @param part the part index
+   * @return the part's byte offset inside the buffer
+   */
+  public long getPartDataOffset(int part) {
+    return gentlJNI.Buffer_getPartDataOffset(holder(), this, part);
+  }
+
+  /**
+   * @param part the part index
+   * @return the part's size in bytes
+   */
+  public long getPartDataSize(int part) {
+    return gentlJNI.Buffer_getPartDataSize(holder(), this, part);
+  }
+
+  /**
+   * @param part the part index
+   * @return a {@code PART_DATATYPE_*} value
+   */
+  public long getPartDataType(int part) {
+    return gentlJNI.Buffer_getPartDataType(holder(), this, part);
+  }
+
+  /**
+   * @param part the part index
+   * @return the part's pixel format
+   */
+  public long getPartDataFormat(int part) {
+    return gentlJNI.Buffer_getPartDataFormat(holder(), this, part);
+  }
+
+  /**
+   * @param part the part index
+   * @return a {@code PIXELFORMAT_NAMESPACE_*} value
+   */
+  public long getPartDataFormatNamespace(int part) {
+    return gentlJNI.Buffer_getPartDataFormatNamespace(holder(), this, part);
+  }
+
+  /**
+   * @param part the part index
+   * @return the part's width in pixels
+   */
+  public long getPartWidth(int part) {
+    return gentlJNI.Buffer_getPartWidth(holder(), this, part);
+  }
+
+  /**
+   * @param part the part index
+   * @return the part's height in lines
+   */
+  public long getPartHeight(int part) {
+    return gentlJNI.Buffer_getPartHeight(holder(), this, part);
+  }
+
+  /**
+   * @param part the part index
+   * @return the part's horizontal offset
+   */
+  public long getPartXOffset(int part) {
+    return gentlJNI.Buffer_getPartXOffset(holder(), this, part);
+  }
+
+  /**
+   * @param part the part index
+   * @return the part's vertical offset
+   */
+  public long getPartYOffset(int part) {
+    return gentlJNI.Buffer_getPartYOffset(holder(), this, part);
+  }
+
+  /**
+   * @param part the part index
+   * @return the padding bytes at the end of each line
+   */
+  public long getPartXPadding(int part) {
+    return gentlJNI.Buffer_getPartXPadding(holder(), this, part);
+  }
+
+  /**
+   * @param part the part index
+   * @return the part's source ID
+   */
+  public long getPartSourceID(int part) {
+    return gentlJNI.Buffer_getPartSourceID(holder(), this, part);
+  }
+
+  /**
+   * @param part the part index
+   * @return the lines actually delivered
+   */
+  public long getPartDeliveredImageHeight(int part) {
+    return gentlJNI.Buffer_getPartDeliveredImageHeight(holder(), this, part);
+  }
+
+  /**
+   * @param part the part index
+   * @param cmd a {@code BUFFER_PART_INFO_*} command with a size value
+   * @return the value
+   */
+  public long getBufferPartInfoSize(int part, int cmd) {
+    return gentlJNI.Buffer_getBufferPartInfoSize(holder(), this, part, cmd);
+  }
+
+  /**
+   * @param part the part index
+   * @param cmd a {@code BUFFER_PART_INFO_*} command with a 64-bit value
+   * @return the value
+   */
+  public long getBufferPartInfoUint64(int part, int cmd) {
+    return gentlJNI.Buffer_getBufferPartInfoUint64(holder(), this, part, cmd);
+  }
+
+  /** Zero-fills the buffer's whole announced memory. */
+  public void clear() {
+    gentlJNI.Buffer_clear(holder(), this);
+  }
+}

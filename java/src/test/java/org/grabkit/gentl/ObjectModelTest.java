@@ -1,0 +1,284 @@
+package org.grabkit.gentl;
+
+import static org.grabkit.gentl.TestProducerControl.ANY;
+import static org.grabkit.gentl.TestProducerControl.answer;
+import static org.grabkit.gentl.TestProducerControl.text;
+import static org.grabkit.gentl.TestProducerControl.u32;
+import static org.grabkit.gentl.TestProducerControl.u64;
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertNotEquals;
+import static org.junit.jupiter.api.Assertions.assertThrows;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+
+import java.util.List;
+import java.util.regex.Matcher;
+import java.util.regex.Pattern;
+import org.junit.jupiter.api.AfterEach;
+import org.junit.jupiter.api.BeforeEach;
+import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.function.Executable;
+
+/**
+ * The lifecycle of the object model against the scriptable producer: closing at each level and
+ * what the descendants then answer, releasing holders in any order, one producer at a time, and
+ * the trace lines that tell it all. Handles are wide (above 32 bits) on purpose.
+ */
+class ObjectModelTest {
+  private static final long WIDE = 0x7f00_0000_0000L;
+
+  @BeforeEach
+  void script() {
+    TestProducerControl.attach(TestProducerControl.TEST_CTI);
+    answer("TLOpen", ANY, u64(WIDE + 0x100));
+    answer("TLGetNumInterfaces", ANY, u32(1));
+    answer("TLGetInterfaceID", ANY, text("IF%0"));
+    answer("TLOpenInterface", ANY, u64(WIDE + 0x200));
+    answer("IFGetNumDevices", ANY, u32(1));
+    answer("IFGetDeviceID", ANY, text("Dev0"));
+    answer("IFOpenDevice", ANY, u64(WIDE + 0x300));
+    answer("DevOpenDataStream", ANY, u64(WIDE + 0x400));
+    answer("DevGetPort", ANY, u64(WIDE + 0x500));
+  }
+
+  @AfterEach
+  void unload() {
+    gentlJNI.enableTracing(false);
+    if (gentlJNI.GCLibIsInited()) {
+      gentlJNI.GCCloseLib();
+    }
+  }
+
+  /** A whole tree through the natives, holders kept by the test. */
+  private static final class Tree {
+    final long producer = gentlJNI.GenTLProducer_load(TestProducerControl.TEST_CTI);
+    final long tl = gentlJNI.GenTLProducer_openTransportLayer(producer, null);
+    final long itf;
+    final long dev;
+    final long ds;
+
+    Tree() {
+      try (InterfaceInfoList interfaces =
+          InterfaceInfoList.adopt(gentlJNI.TransportLayer_impl_getInterfaces(tl, null))) {
+        long info = interfaces.get(0);
+        itf = gentlJNI.InterfaceInfo_open(info, null);
+        gentlJNI.delete_InterfaceInfo(info);
+      }
+      try (DeviceInfoList devices =
+          DeviceInfoList.adopt(gentlJNI.TLInterface_impl_getDeviceList(itf, null))) {
+        long info = devices.get(0);
+        dev = gentlJNI.DeviceInfo_open(info, null, 3);
+        gentlJNI.delete_DeviceInfo(info);
+      }
+      ds = gentlJNI.Device_openDataStream(dev, null, "Stream0");
+    }
+  }
+
+  private static String closedMessage(Executable e) {
+    return assertThrows(ClosedException.class, e).getMessage();
+  }
+
+  private static String suffix(String message) {
+    return message + " (ID: -10002)";
+  }
+
+  @Test
+  void closingALevelOrphansEverythingBelowWithTheMessageOfTheNearestClosedLevel() {
+    Tree t = new Tree();
+    TestProducerControl.reset();
+    gentlJNI.TLInterface_close(t.itf, null);
+    gentlJNI.TLInterface_close(t.itf, null); // the second close calls nothing
+    assertEquals("IFClose\n", TestProducerControl.callLog());
+
+    assertFalse(gentlJNI.TLInterface_checkValid(t.itf, null));
+    assertTrue(gentlJNI.TLInterface_isClosed(t.itf, null));
+    assertEquals(
+        suffix("Interface is closed, cannot return handle"),
+        closedMessage(() -> gentlJNI.TLInterface_getHandle(t.itf, null)));
+    for (Executable below :
+        List.<Executable>of(
+            () -> gentlJNI.Device_checkValid(t.dev, null),
+            () -> gentlJNI.Device_getHandle(t.dev, null),
+            () -> gentlJNI.DataStream_checkValid(t.ds, null),
+            () -> gentlJNI.DataStream_getNumDelivered(t.ds, null))) {
+      assertEquals(suffix("Interface is closed, cannot access device"), closedMessage(below));
+    }
+    assertTrue(gentlJNI.DataStream_isClosed(t.ds, null));
+    assertTrue(gentlJNI.TransportLayer_checkValid(t.tl, null));
+
+    // Orphans close and die without a producer call; the open transport layer closes itself.
+    gentlJNI.DataStream_close(t.ds, null);
+    gentlJNI.delete_DataStream(t.ds);
+    gentlJNI.delete_Device(t.dev);
+    gentlJNI.delete_TLInterface(t.itf);
+    assertEquals("IFClose\n", TestProducerControl.callLog());
+    gentlJNI.delete_TransportLayer(t.tl);
+    assertEquals("IFClose\nTLClose\n", TestProducerControl.callLog());
+    gentlJNI.delete_GenTLProducer(t.producer);
+    assertFalse(gentlJNI.GCLibIsInited());
+  }
+
+  @Test
+  void closingTheLibraryBelowTheModelOrphansTheWholeTree() {
+    Tree t = new Tree();
+    gentlJNI.GCCloseLib();
+    String lib = suffix("GenTL lib is closed, cannot access TransportLayer");
+    assertEquals(lib, closedMessage(() -> gentlJNI.TransportLayer_checkValid(t.tl, null)));
+    assertEquals(lib, closedMessage(() -> gentlJNI.DataStream_getHandle(t.ds, null)));
+    assertEquals(
+        suffix("GenTL lib is closed, cannot access GenTLProducer"),
+        closedMessage(() -> gentlJNI.GenTLProducer_checkValid(t.producer, null)));
+    assertTrue(gentlJNI.GenTLProducer_isClosed(t.producer, null));
+    TestProducerControl.reset();
+    gentlJNI.GenTLProducer_close(t.producer, null); // nothing loaded: no GCCloseLib
+    for (long h : new long[] {t.ds}) {
+      gentlJNI.delete_DataStream(h);
+    }
+    gentlJNI.delete_Device(t.dev);
+    gentlJNI.delete_TLInterface(t.itf);
+    gentlJNI.delete_TransportLayer(t.tl);
+    gentlJNI.delete_GenTLProducer(t.producer);
+    assertEquals("", TestProducerControl.callLog());
+  }
+
+  @Test
+  void holdersReleasedRootFirstDestroyTheTreeFromTheLeavesUp() {
+    gentlJNI.enableTracing(true);
+    String trace =
+        StdErr.capture(
+            () -> {
+              Tree t = new Tree();
+              gentlJNI.delete_GenTLProducer(t.producer);
+              gentlJNI.delete_TransportLayer(t.tl);
+              gentlJNI.delete_TLInterface(t.itf);
+              gentlJNI.delete_Device(t.dev);
+              assertTrue(gentlJNI.GCLibIsInited(), "the stream still holds the tree");
+              gentlJNI.delete_DataStream(t.ds);
+            });
+    Matcher m = Pattern.compile("GenTLProducer\\((\\d+)\\)").matcher(trace);
+    assertTrue(m.find(), trace);
+    String n = m.group(1);
+    assertEquals(
+        "GenTLProducer(" + n + ")\nGCInitLib()\nTLOpen()\nTransportLayer()\n"
+            + "InterfaceInfo(IF%0)\nTLOpenInterface()\nTLInterface()\n~InterfaceInfo(IF%0)\n"
+            + "DeviceInfo(Dev0)\nIFOpenDevice()\nDevice()\n~DeviceInfo(Dev0)\n"
+            + "DevOpenDataStream()\nDataStream()\n"
+            + "~DataStream()\nDSClose()\n~Device()\nDevClose()\n~TLInterface()\nIFClose()\n"
+            + "~TransportLayer()\nTLClose()\n~GenTLProducer(" + n + ")\nGCCloseLib()\n",
+        trace);
+    assertFalse(gentlJNI.GCLibIsInited());
+  }
+
+  @Test
+  void oneProducerAtATimeWithGrowingInstanceNumbers() {
+    gentlJNI.enableTracing(true);
+    String trace =
+        StdErr.capture(
+            () -> {
+              long first = gentlJNI.GenTLProducer_load(TestProducerControl.TEST_CTI);
+              LoadLibraryException twice =
+                  assertThrows(
+                      LoadLibraryException.class,
+                      () -> gentlJNI.GenTLProducer_load(TestProducerControl.TEST_CTI));
+              assertEquals(
+                  "GenTL producer already loaded. Close the previous instance first. (ID: -10001)",
+                  twice.getMessage());
+              gentlJNI.GenTLProducer_close(first, null);
+              long second = gentlJNI.GenTLProducer_load(TestProducerControl.TEST_CTI);
+              assertTrue(gentlJNI.GenTLProducer_isClosed(first, null));
+              assertFalse(gentlJNI.GenTLProducer_checkValid(first, null));
+              assertTrue(gentlJNI.GenTLProducer_checkValid(second, null));
+              gentlJNI.delete_GenTLProducer(first);
+              gentlJNI.delete_GenTLProducer(second);
+            });
+    Matcher m = Pattern.compile("GenTLProducer\\((\\d+)\\)").matcher(trace);
+    assertTrue(m.find());
+    int n = Integer.parseInt(m.group(1));
+    assertEquals(
+        "GenTLProducer(" + n + ")\nGCInitLib()\nGCCloseLib()\n"
+            + "GenTLProducer(" + (n + 1) + ")\nGCInitLib()\n"
+            + "~GenTLProducer(" + n + ")\n~GenTLProducer(" + (n + 1) + ")\nGCCloseLib()\n",
+        trace);
+    assertThrows(NullPointerException.class, () -> gentlJNI.GenTLProducer_load(null));
+  }
+
+  @Test
+  void portsReachTheProducerWithTheirModulesHandle() {
+    Tree t = new Tree();
+    long tlPort = gentlJNI.TransportLayer_getPort(t.tl, null);
+    long devPort = gentlJNI.Device_getPort(t.dev, null);
+    int tlHandle = gentlJNI.TransportLayer_getHandle(t.tl, null);
+    assertEquals(tlHandle, gentlJNI.Port_getHandle(tlPort, null));
+    assertTrue(tlHandle < 0, "a wide handle crosses as a token");
+    assertNotEquals(gentlJNI.Device_getHandle(t.dev, null), gentlJNI.Port_getHandle(devPort, null));
+    gentlJNI.delete_Device(t.dev); // the port keeps the device open
+    assertTrue(gentlJNI.Port_checkValid(devPort, null));
+    gentlJNI.TransportLayer_close(t.tl, null);
+    assertEquals(
+        suffix("Device is closed, cannot return handle"),
+        closedMessage(() -> gentlJNI.Port_getHandle(tlPort, null)));
+    assertEquals(
+        suffix("TransportLayer is closed, cannot access TLInterface"),
+        closedMessage(() -> gentlJNI.Port_checkValid(devPort, null)));
+    for (long p : new long[] {tlPort, devPort}) {
+      gentlJNI.delete_Port(p);
+    }
+    gentlJNI.delete_DataStream(t.ds);
+    gentlJNI.delete_TLInterface(t.itf);
+    gentlJNI.delete_TransportLayer(t.tl);
+    gentlJNI.delete_GenTLProducer(t.producer);
+  }
+
+  @Test
+  void nullHoldersAreRefusedInsteadOfFollowed() {
+    assertEquals(
+        "Grabkit::Device object is null (freed or never made)",
+        assertThrows(NullPointerException.class, () -> gentlJNI.Device_getID(0, null))
+            .getMessage());
+    assertEquals(
+        "Grabkit::GenTLProducer parent is null",
+        assertThrows(NullPointerException.class, () -> gentlJNI.new_TransportLayer(0, null, 1))
+            .getMessage());
+    gentlJNI.delete_Device(0);
+    Tree t = new Tree();
+    assertEquals(
+        "Grabkit::Buffer & reference is null",
+        assertThrows(
+                NullPointerException.class,
+                () -> gentlJNI.DataStream_queueBuffer__SWIG_1(t.ds, null, 0, null))
+            .getMessage());
+    assertEquals(
+        "Grabkit::Buffer const & reference is null",
+        assertThrows(
+                NullPointerException.class,
+                () -> gentlJNI.DataStream_revokeBuffer(t.ds, null, 0, null))
+            .getMessage());
+    gentlJNI.delete_GenTLProducer(t.producer);
+    gentlJNI.delete_TransportLayer(t.tl);
+    gentlJNI.delete_TLInterface(t.itf);
+    gentlJNI.delete_Device(t.dev);
+    gentlJNI.delete_DataStream(t.ds);
+  }
+
+  @Test
+  void proxiesReleaseOnceAndRefuseUseAfterClose() {
+    try (GenTLProducer producer = GenTLProducer.load(TestProducerControl.TEST_CTI)) {
+      TransportLayer tl = producer.openTransportLayer();
+      List<InterfaceInfo> interfaces = tl.getInterfaces();
+      assertEquals(1, interfaces.size());
+      assertEquals("IF%0", interfaces.get(0).getID());
+      TLInterface itf = interfaces.get(0).open();
+      TestProducerControl.reset();
+      tl.close();
+      tl.close();
+      assertEquals("TLClose\n", TestProducerControl.callLog());
+      assertTrue(tl.isClosed());
+      assertThrows(IllegalStateException.class, tl::getHandle);
+      assertTrue(itf.isClosed());
+      itf.close(); // an orphan closes without a producer call
+      assertEquals("TLClose\n", TestProducerControl.callLog());
+      interfaces.forEach(InterfaceInfo::close);
+    }
+    assertFalse(gentlJNI.GCLibIsInited());
+  }
+}
