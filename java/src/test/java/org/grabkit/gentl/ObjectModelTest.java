@@ -169,6 +169,84 @@ class ObjectModelTest {
     assertFalse(gentlJNI.GCLibIsInited());
   }
 
+  /** Every order of releasing the five holders: the library goes with the last one. */
+  @Test
+  void anyReleaseOrderDestroysLeavesFirstAndUnloadsLast() {
+    List<List<Integer>> orders = new java.util.ArrayList<>();
+    permute(new java.util.ArrayList<>(List.of(0, 1, 2, 3, 4)), 0, orders);
+    assertEquals(120, orders.size());
+    gentlJNI.enableTracing(true);
+    for (List<Integer> order : orders) {
+      String trace =
+          StdErr.capture(
+              () -> {
+                Tree t = new Tree();
+                long[] holders = {t.producer, t.tl, t.itf, t.dev, t.ds};
+                for (int i = 0; i < order.size(); i++) {
+                  assertTrue(gentlJNI.GCLibIsInited(), "unloaded early in " + order);
+                  switch (order.get(i)) {
+                    case 0 -> gentlJNI.delete_GenTLProducer(holders[0]);
+                    case 1 -> gentlJNI.delete_TransportLayer(holders[1]);
+                    case 2 -> gentlJNI.delete_TLInterface(holders[2]);
+                    case 3 -> gentlJNI.delete_Device(holders[3]);
+                    default -> gentlJNI.delete_DataStream(holders[4]);
+                  }
+                }
+              });
+      assertFalse(gentlJNI.GCLibIsInited());
+      int ds = trace.indexOf("~DataStream()\nDSClose()");
+      int dev = trace.indexOf("~Device()\nDevClose()");
+      int itf = trace.indexOf("~TLInterface()\nIFClose()");
+      int tl = trace.indexOf("~TransportLayer()\nTLClose()");
+      int producer = trace.indexOf("~GenTLProducer(");
+      assertTrue(0 <= ds && ds < dev && dev < itf && itf < tl && tl < producer, order + trace);
+      assertTrue(trace.endsWith("GCCloseLib()\n"), trace);
+    }
+  }
+
+  private static void permute(List<Integer> items, int k, List<List<Integer>> out) {
+    if (k == items.size()) {
+      out.add(List.copyOf(items));
+      return;
+    }
+    for (int i = k; i < items.size(); i++) {
+      java.util.Collections.swap(items, k, i);
+      permute(items, k + 1, out);
+      java.util.Collections.swap(items, k, i);
+    }
+  }
+
+  @Test
+  void anAcquisitionTracesBuffersAndPortsInOrder() {
+    answer("DSAnnounceBuffer", ANY, u64(WIDE + 0x600));
+    gentlJNI.enableTracing(true);
+    String trace =
+        StdErr.capture(
+            () -> {
+              Tree t = new Tree();
+              long port = gentlJNI.DataStream_getPort(t.ds, null);
+              long buffer =
+                  gentlJNI.DataStream_announceBuffer(
+                      t.ds, null, java.nio.ByteBuffer.allocateDirect(16), 7);
+              assertEquals(0, gentlJNI.DataStream_queueBuffer__SWIG_0(t.ds, null, buffer, null, false));
+              assertEquals(0, gentlJNI.DataStream_startAcquisition(t.ds, null, 0, -1));
+              assertEquals(0, gentlJNI.DataStream_stopAcquisition(t.ds, null, 0));
+              assertEquals(0, gentlJNI.DataStream_revokeBuffer(t.ds, null, buffer, null));
+              gentlJNI.delete_GenTLProducer(t.producer);
+              gentlJNI.delete_TransportLayer(t.tl);
+              gentlJNI.delete_TLInterface(t.itf);
+              gentlJNI.delete_Device(t.dev);
+              gentlJNI.delete_DataStream(t.ds);
+              gentlJNI.delete_Port(port);
+              gentlJNI.delete_Buffer(buffer);
+            });
+    String tail = trace.substring(trace.indexOf("DataStream()\n"));
+    assertEquals(
+        "DataStream()\nPort()\nBuffer()\n~Port()\n~Buffer()\n~DataStream()\nDSClose()\n"
+            + "~Device()\nDevClose()\n~TLInterface()\nIFClose()\n~TransportLayer()\nTLClose()\n",
+        tail.substring(0, tail.indexOf("~GenTLProducer(")));
+  }
+
   @Test
   void oneProducerAtATimeWithGrowingInstanceNumbers() {
     gentlJNI.enableTracing(true);

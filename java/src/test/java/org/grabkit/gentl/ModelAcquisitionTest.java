@@ -1,0 +1,277 @@
+package org.grabkit.gentl;
+
+import static org.junit.jupiter.api.Assertions.assertArrayEquals;
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertThrows;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+
+import java.nio.ByteBuffer;
+import java.nio.ByteOrder;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.security.MessageDigest;
+import java.util.ArrayList;
+import java.util.HashMap;
+import java.util.List;
+import java.util.Map;
+import org.junit.jupiter.api.AfterEach;
+import org.junit.jupiter.api.BeforeEach;
+import org.junit.jupiter.api.Test;
+
+/**
+ * Acquisition and register access through the object model against the simulated camera, whose
+ * handles are heap pointers wider than 32 bits.
+ */
+class ModelAcquisitionTest {
+  private static final String SIM = TestProducerControl.producer("sim/grabkit-sim.cti");
+  private static final Path SIM_XML = TestProducerControl.BUILD.resolve("producers/sim/xml");
+  private static final long WIDTH = 0x100;
+  private static final long HEIGHT = 0x104;
+  private static final long FRAME_RATE = 0x110;
+  private static final long MONO8 = 0x0108_0001L;
+  private static final long MONO16 = 0x0110_0007L;
+  private static final long TIMEOUT_MS = 5000;
+
+  private GenTLProducer producer;
+  private TransportLayer tl;
+  private TLInterface itf;
+  private final Map<String, DeviceInfo> devices = new HashMap<>();
+
+  @BeforeEach
+  void open() {
+    producer = GenTLProducer.load(SIM);
+    tl = producer.openTransportLayer();
+    List<InterfaceInfo> interfaces = tl.getInterfaces();
+    assertEquals("SimInterface0", interfaces.get(0).getID());
+    itf = interfaces.get(0).open();
+    interfaces.forEach(InterfaceInfo::close);
+    for (DeviceInfo d : itf.getDevices()) {
+      devices.put(d.getID(), d);
+    }
+  }
+
+  @AfterEach
+  void close() {
+    devices.values().forEach(DeviceInfo::close);
+    itf.close();
+    tl.close();
+    producer.close();
+    assertFalse(gentlJNI.GCLibIsInited());
+  }
+
+  private static ByteBuffer direct(int size) {
+    return ByteBuffer.allocateDirect(size).order(ByteOrder.LITTLE_ENDIAN);
+  }
+
+  private static int readU32(Port port, long address) {
+    ByteBuffer b = direct(4);
+    assertEquals(4, port.read(address, b));
+    return b.getInt(0);
+  }
+
+  private static void writeU32(Port port, long address, int value) {
+    assertEquals(4, port.write(address, direct(4).putInt(0, value)));
+  }
+
+  /** Announces and queues {@code count} buffers of the stream's payload size. */
+  private static Map<Integer, Buffer> announce(DataStream ds, int count, List<ByteBuffer> memory) {
+    Map<Integer, Buffer> byUser = new HashMap<>();
+    for (int i = 0; i < count; i++) {
+      ByteBuffer m = direct((int) ds.getPayloadSize());
+      memory.add(m);
+      Buffer b = ds.announceBuffer(m, 100 + i);
+      byUser.put(100 + i, b);
+      assertEquals(0, ds.queueBuffer(b));
+    }
+    return byUser;
+  }
+
+  /** Waits for the next filled buffer of the event. */
+  private static Buffer next(int event, Map<Integer, Buffer> byUser) {
+    long record = gentlJNI.EventNewBufferGetData(event, TIMEOUT_MS);
+    try {
+      return byUser.get(gentlJNI.NewBufferEvent_userData_get(record));
+    } finally {
+      gentlJNI.delete_NewBufferEvent(record);
+    }
+  }
+
+  @Test
+  void enumeratedDevicesAnswerTheirInformation() {
+    assertEquals(2, devices.size());
+    DeviceInfo cam = devices.get("SimCam0");
+    assertEquals("Grabkit", cam.getVendor());
+    assertEquals("SimCam", cam.getModel());
+    assertEquals(gentlJNI.DEVICE_ACCESS_STATUS_READWRITE_get(), cam.getAccessStatus());
+    try (Device dev = cam.open(gentlJNI.DEVICE_ACCESS_CONTROL_get())) {
+      assertEquals("SimCam0", dev.getID());
+      assertEquals(cam.getSerialNumber(), dev.getSerialNumber());
+      assertEquals(gentlJNI.DEVICE_ACCESS_STATUS_OPEN_READWRITE_get(), dev.getAccessStatus());
+      assertEquals(List.of("Stream0"), dev.getDataStreamIDs());
+    }
+    assertEquals(gentlJNI.DEVICE_ACCESS_STATUS_READWRITE_get(), cam.getAccessStatus());
+  }
+
+  @Test
+  void aWholeAcquisitionWithEveryBufferGetter() {
+    try (Device dev = devices.get("SimCam0").open(gentlJNI.DEVICE_ACCESS_CONTROL_get());
+        Port regs = dev.getPort();
+        DataStream ds = dev.openDataStream("Stream0")) {
+      writeU32(regs, FRAME_RATE, 0); // as fast as buffers come back
+      int width = readU32(regs, WIDTH);
+      int height = readU32(regs, HEIGHT);
+      assertEquals((long) width * height, ds.getPayloadSize());
+      List<ByteBuffer> memory = new ArrayList<>();
+      Map<Integer, Buffer> byUser = announce(ds, 4, memory);
+      assertEquals(4, ds.getNumAnnounced());
+      int event = gentlJNI.GCRegisterEvent(ds.getHandle(), gentlJNI.EVENT_NEW_BUFFER_get());
+      assertEquals(0, ds.startAcquisition(gentlJNI.ACQ_START_FLAGS_DEFAULT_get(), -1));
+      assertTrue(ds.isGrabbing());
+      long lastFrame = 0;
+      for (int n = 0; n < 50; n++) {
+        Buffer b = next(event, byUser);
+        long frame = b.getInfoUint64(gentlJNI.BUFFER_INFO_FRAMEID_get());
+        assertTrue(frame > lastFrame);
+        lastFrame = frame;
+        assertEquals(width, b.getInfoSize(gentlJNI.BUFFER_INFO_WIDTH_get()));
+        assertEquals(height, b.getInfoSize(gentlJNI.BUFFER_INFO_HEIGHT_get()));
+        assertEquals(MONO8, b.getInfoUint64(gentlJNI.BUFFER_INFO_PIXELFORMAT_get()));
+        assertEquals((long) width * height, b.getInfoSize(gentlJNI.BUFFER_INFO_SIZE_FILLED_get()));
+        assertFalse(b.getInfoBool(gentlJNI.BUFFER_INFO_IS_INCOMPLETE_get()));
+        // The standard's payload type is a size; getPayloadType() reads 4 bytes, which a strict
+        // producer such as this one refuses clearly.
+        assertEquals(
+            gentlJNI.PAYLOAD_TYPE_IMAGE_get(),
+            b.getInfoSize(gentlJNI.BUFFER_INFO_PAYLOADTYPE_get()));
+        assertThrows(BufferTooSmallException.class, b::getPayloadType);
+        assertEquals(1, b.getNumBufferParts());
+        assertEquals(0, b.getPartDataOffset(0));
+        assertEquals(width, b.getPartWidth(0));
+        assertEquals(MONO8, b.getPartDataFormat(0));
+        ByteBuffer pixels = memory.get(b.getUserData() - 100);
+        for (int y = 0; y < height; y += 37) {
+          for (int x = 0; x < width; x += 13) {
+            assertEquals((x + y + frame) & 0xFF, pixels.get(y * width + x) & 0xFF);
+          }
+        }
+        assertEquals(0, ds.queueBuffer(b, n % 2 == 0));
+      }
+      assertTrue(ds.getNumDelivered() >= 50);
+      assertEquals(0, ds.stopAcquisition(gentlJNI.ACQ_STOP_FLAGS_DEFAULT_get()));
+      assertEquals(0, ds.flushQueue(gentlJNI.ACQ_QUEUE_ALL_DISCARD_get()));
+      for (Map.Entry<Integer, Buffer> e : byUser.entrySet()) {
+        assertEquals((int) e.getKey(), ds.revokeBuffer(e.getValue()));
+        e.getValue().close();
+      }
+      assertEquals(0, gentlJNI.GCUnregisterEvent(ds.getHandle(), gentlJNI.EVENT_NEW_BUFFER_get()));
+      assertEquals(0, ds.getNumAnnounced());
+    }
+  }
+
+  @Test
+  void multiPartBuffersGiveEachPartItsOffsetAndFormat() {
+    try (Device dev = devices.get("SimCam3D").open(gentlJNI.DEVICE_ACCESS_CONTROL_get());
+        Port regs = dev.getPort();
+        DataStream ds = dev.openDataStream("Stream0")) {
+      writeU32(regs, FRAME_RATE, 0);
+      int width = readU32(regs, WIDTH);
+      int height = readU32(regs, HEIGHT);
+      int pixels = width * height;
+      assertEquals(3L * pixels, ds.getPayloadSize());
+      List<ByteBuffer> memory = new ArrayList<>();
+      Map<Integer, Buffer> byUser = announce(ds, 2, memory);
+      int event = gentlJNI.GCRegisterEvent(ds.getHandle(), gentlJNI.EVENT_NEW_BUFFER_get());
+      ds.startAcquisition(gentlJNI.ACQ_START_FLAGS_DEFAULT_get(), 3);
+      for (int n = 0; n < 3; n++) {
+        Buffer b = next(event, byUser);
+        long f = b.getInfoUint64(gentlJNI.BUFFER_INFO_FRAMEID_get());
+        assertEquals(
+            gentlJNI.PAYLOAD_TYPE_MULTI_PART_get(),
+            b.getInfoSize(gentlJNI.BUFFER_INFO_PAYLOADTYPE_get()));
+        assertThrows(
+            NotAvailableException.class, () -> b.getInfoSize(gentlJNI.BUFFER_INFO_WIDTH_get()));
+        assertEquals(2, b.getNumBufferParts());
+        assertEquals(0, b.getPartDataOffset(0));
+        assertEquals(2L * pixels, b.getPartDataOffset(1));
+        assertEquals(gentlJNI.PART_DATATYPE_3D_IMAGE_get(), b.getPartDataType(0));
+        assertEquals(gentlJNI.PART_DATATYPE_2D_IMAGE_get(), b.getPartDataType(1));
+        assertEquals(MONO16, b.getPartDataFormat(0));
+        assertEquals(MONO8, b.getPartDataFormat(1));
+        assertEquals(
+            gentlJNI.PIXELFORMAT_NAMESPACE_PFNC_32BIT_get(), b.getPartDataFormatNamespace(1));
+        assertEquals(2L * pixels, b.getPartDataSize(0));
+        assertEquals(height, b.getPartHeight(1));
+        ByteBuffer m = memory.get(b.getUserData() - 100);
+        int x = 7;
+        int y = 5;
+        assertEquals(((x + y + f) * 64) & 0xFFFF, m.getShort(2 * (y * width + x)) & 0xFFFF);
+        assertEquals((x + y + f) & 0xFF, m.get(2 * pixels + y * width + x) & 0xFF);
+        ds.queueBuffer(b);
+      }
+      ds.stopAcquisition(gentlJNI.ACQ_STOP_FLAGS_KILL_get());
+      ds.flushQueue(gentlJNI.ACQ_QUEUE_ALL_DISCARD_get());
+      for (Buffer b : byUser.values()) {
+        ds.revokeBuffer(b);
+        b.close();
+      }
+      gentlJNI.GCUnregisterEvent(ds.getHandle(), gentlJNI.EVENT_NEW_BUFFER_get());
+    }
+  }
+
+  @Test
+  void theDescriptionFileReadsBackByteForByte() throws Exception {
+    try (Device dev = devices.get("SimCam0").open(gentlJNI.DEVICE_ACCESS_CONTROL_get());
+        Port port = dev.getPort()) {
+      byte[] expected = Files.readAllBytes(SIM_XML.resolve("GrabkitSimCam.xml"));
+      assertEquals(1, port.getNumPortURLs());
+      assertEquals(port.getUrl(0), port.getURLInfoString(0, gentlJNI.URL_INFO_URL_get()));
+      assertTrue(port.getUrl(0).startsWith("Local:GrabkitSimCam.xml;10000;"), port.getUrl(0));
+      assertEquals(gentlJNI.URL_SCHEME_LOCAL_get(), port.getScheme(0));
+      assertEquals(1, port.getSchemaVerMajor(0));
+      assertEquals(expected.length, port.getFileSize(0));
+      long address = port.getFileRegisterAddress(0);
+      assertEquals(0x10000, address);
+
+      ByteBuffer file = direct(expected.length);
+      assertEquals(expected.length, port.read(address, file));
+      byte[] actual = new byte[expected.length];
+      file.get(0, actual);
+      assertArrayEquals(expected, actual);
+
+      ByteBuffer sha = direct(20);
+      assertEquals(20, port.getFileSha1Hash(0, sha));
+      byte[] hash = new byte[20];
+      sha.get(0, hash);
+      assertArrayEquals(MessageDigest.getInstance("SHA-1").digest(expected), hash);
+
+      assertEquals("Device", port.getModule());
+      assertTrue(port.hasReadAccess());
+      assertEquals(port.hasWriteAccess(), port.getPortInfoBool(gentlJNI.PORT_INFO_ACCESS_WRITE_get()));
+      assertTrue(port.isLittleEndian());
+      writeU32(port, WIDTH, 320);
+      assertEquals(320, readU32(port, WIDTH));
+      assertThrows(InvalidAddressException.class, () -> port.read(0x7fff_0000L, direct(4)));
+    }
+  }
+
+  @Test
+  void everyModuleKindHasAPort() {
+    try (Device dev = devices.get("SimCam0").open(gentlJNI.DEVICE_ACCESS_CONTROL_get());
+        DataStream ds = dev.openDataStream("Stream0");
+        Port tlPort = tl.getPort();
+        Port ifPort = itf.getPort();
+        Port dsPort = ds.getPort()) {
+      assertEquals("TLSystem", tlPort.getModule());
+      assertEquals("TLInterface", ifPort.getModule());
+      assertEquals("TLDataStream", dsPort.getModule());
+      assertEquals(tl.getHandle(), tlPort.getHandle());
+      assertEquals(ds.getHandle(), dsPort.getHandle());
+      for (Port p : List.of(tlPort, ifPort, dsPort)) {
+        assertTrue(p.checkValid());
+        assertEquals(p.getModule(), p.getPortInfoString(gentlJNI.PORT_INFO_MODULE_get()));
+        assertFalse(p.getID().isEmpty());
+      }
+    }
+  }
+}
