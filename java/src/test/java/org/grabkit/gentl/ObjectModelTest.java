@@ -240,7 +240,7 @@ class ObjectModelTest {
               gentlJNI.delete_Port(port);
               gentlJNI.delete_Buffer(buffer);
             });
-    String tail = trace.substring(trace.indexOf("DataStream()\n"));
+    String tail = trace.substring(trace.indexOf("\nDataStream()\n") + 1);
     assertEquals(
         "DataStream()\nPort()\nBuffer()\n~Port()\n~Buffer()\n~DataStream()\nDSClose()\n"
             + "~Device()\nDevClose()\n~TLInterface()\nIFClose()\n~TransportLayer()\nTLClose()\n",
