@@ -308,6 +308,28 @@ class ObjectModelTest {
   }
 
   @Test
+  void withNothingLoadedTheModelGivesClearExceptions() {
+    Tree t = new Tree();
+    long port = gentlJNI.TransportLayer_getPort(t.tl, null);
+    gentlJNI.GCCloseLib();
+    assertEquals(
+        suffix("GenTL lib is closed, cannot access GenTLProducer"),
+        closedMessage(() -> gentlJNI.GenTLProducer_openTransportLayer(t.producer, null)));
+    // Ports go to the producer without a validity test; with no library there is none to call.
+    NotInitializedException e =
+        assertThrows(
+            NotInitializedException.class,
+            () -> gentlJNI.Port_read(port, null, 0, java.nio.ByteBuffer.allocateDirect(4)));
+    assertEquals("No GenTL producer is loaded, cannot call GCReadPort (ID: -1002)", e.getMessage());
+    gentlJNI.delete_Port(port);
+    gentlJNI.delete_DataStream(t.ds);
+    gentlJNI.delete_Device(t.dev);
+    gentlJNI.delete_TLInterface(t.itf);
+    gentlJNI.delete_TransportLayer(t.tl);
+    gentlJNI.delete_GenTLProducer(t.producer);
+  }
+
+  @Test
   void nullHoldersAreRefusedInsteadOfFollowed() {
     assertEquals(
         "Grabkit::Device object is null (freed or never made)",
