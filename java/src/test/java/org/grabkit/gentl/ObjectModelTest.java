@@ -308,6 +308,41 @@ class ObjectModelTest {
   }
 
   @Test
+  void queueingZeroFillsTheWholeBufferUnlessToldNot() {
+    java.nio.ByteBuffer memory = java.nio.ByteBuffer.allocateDirect(64);
+    answer("DSAnnounceBuffer", ANY, u64(WIDE + 0x600));
+    answer(
+        "DSGetBufferInfo",
+        gentlJNI.BUFFER_INFO_BASE_get(),
+        u64(TestProducerControl.addressOf(memory)));
+    answer("DSGetBufferInfo", gentlJNI.BUFFER_INFO_SIZE_get(), u64(64));
+    Tree t = new Tree();
+    long buffer = gentlJNI.DataStream_announceBuffer(t.ds, null, memory, 1);
+    fill(memory);
+    assertEquals(0, gentlJNI.DataStream_queueBuffer__SWIG_0(t.ds, null, buffer, null, false));
+    assertEquals(7, memory.get(63));
+    assertEquals(0, gentlJNI.DataStream_queueBuffer__SWIG_1(t.ds, null, buffer, null));
+    for (int i = 0; i < 64; i++) {
+      assertEquals(0, memory.get(i));
+    }
+    fill(memory);
+    gentlJNI.Buffer_clear(buffer, null);
+    assertEquals(0, memory.get(0));
+    gentlJNI.delete_Buffer(buffer);
+    gentlJNI.delete_GenTLProducer(t.producer);
+    gentlJNI.delete_TransportLayer(t.tl);
+    gentlJNI.delete_TLInterface(t.itf);
+    gentlJNI.delete_Device(t.dev);
+    gentlJNI.delete_DataStream(t.ds);
+  }
+
+  private static void fill(java.nio.ByteBuffer memory) {
+    for (int i = 0; i < memory.capacity(); i++) {
+      memory.put(i, (byte) 7);
+    }
+  }
+
+  @Test
   void withNothingLoadedTheModelGivesClearExceptions() {
     Tree t = new Tree();
     long port = gentlJNI.TransportLayer_getPort(t.tl, null);
