@@ -4,17 +4,23 @@
 #ifndef GRABKIT_JNI_HOLDERS_H
 #define GRABKIT_JNI_HOLDERS_H
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
 namespace Grabkit::Jni {
 
+// Holders alive in the process, so that tests can see a consumer that forgets
+// to release proxies. List elements and event records are not holders.
+inline std::atomic<int64_t> liveHolders{0};
+
 // A new holder of `object` (one more reference); 0 for an empty pointer.
 template <typename T>
 int64_t newHolder(std::shared_ptr<T> object) {
   if (!object) return 0;
-  return static_cast<int64_t>(
-      reinterpret_cast<intptr_t>(new std::shared_ptr<T>(std::move(object))));
+  auto address = reinterpret_cast<intptr_t>(new std::shared_ptr<T>(std::move(object)));
+  liveHolders.fetch_add(1, std::memory_order_relaxed);
+  return static_cast<int64_t>(address);
 }
 
 template <typename T>
@@ -36,6 +42,8 @@ std::shared_ptr<T> shared(int64_t handle) {
 
 template <typename T>
 void deleteHolder(int64_t handle) {
+  if (handle == 0) return;
+  liveHolders.fetch_sub(1, std::memory_order_relaxed);
   delete holder<T>(handle);
 }
 

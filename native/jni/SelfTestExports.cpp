@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "Frame.h"
+#include "Holders.h"
 
 #define GRABKIT_SELF_TEST(type, method) \
   extern "C" JNIEXPORT type JNICALL Java_org_grabkit_gentl_NativeSelfTest_##method
@@ -35,4 +36,8 @@ GRABKIT_SELF_TEST(jlong, directCapacity)(JNIEnv* env, jclass, jobject buffer) {
 
 GRABKIT_SELF_TEST(jstring, echo)(JNIEnv* env, jclass, jstring s) {
   return frame(env, [&] { return toJava(env, toString(env, s)); });
+}
+
+GRABKIT_SELF_TEST(jlong, liveHolders)(JNIEnv* env, jclass) {
+  return frame(env, [] { return static_cast<jlong>(liveHolders.load()); });
 }

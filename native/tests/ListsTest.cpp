@@ -73,6 +73,20 @@ TEST(Lists, EveryReadIsANewHolderOfTheSameObject) {
   EXPECT_EQ(destroyed, 0);
 }
 
+TEST(Lists, OnlyHoldersCountAsLive) {
+  int destroyed = 0;
+  int64_t before = liveHolders.load();
+  ProbeList v{std::make_shared<Probe>(&destroyed), nullptr};
+  int64_t h = getElement(v, 0);
+  EXPECT_EQ(getElement(v, 1), 0);
+  int64_t l = newList<ProbeList>(3);
+  EXPECT_EQ(liveHolders.load(), before + 1);
+  deleteList<ProbeList>(l);
+  deleteHolder<Probe>(0);
+  deleteHolder<Probe>(h);
+  EXPECT_EQ(liveHolders.load(), before);
+}
+
 TEST(Lists, ElementsLiveAsLongAsAListOrAHolderRefersToThem) {
   int destroyed = 0;
   int64_t h = newList<ProbeList>(0);

@@ -28,4 +28,7 @@ final class NativeSelfTest {
 
   /** Converts a string to native bytes and back. */
   static native String echo(String s);
+
+  /** The native holders alive now: one per unreleased proxy of the object model. */
+  static native long liveHolders();
 }
