@@ -1,0 +1,212 @@
+package org.grabkit;
+
+import java.nio.ByteBuffer;
+import java.nio.ByteOrder;
+import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.List;
+import java.util.Optional;
+import org.grabkit.gentl.Device;
+import org.grabkit.gentl.Port;
+
+/**
+ * An opened device: its registers, its description file and its data streams. {@link #close()}
+ * ends its acquisitions, closes its streams and then the device. Not safe for use by several
+ * threads at once.
+ */
+public final class Camera implements AutoCloseable {
+  // Producers may refuse large single reads of the description file.
+  private static final int READ_CHUNK = 64 * 1024;
+
+  private final Producer producer;
+  private final Device device;
+  private final Port port;
+  private final DeviceEntry entry;
+  private final List<ImageStream> streams = new ArrayList<>();
+  private ByteOrder registerOrder;
+  private boolean closed;
+
+  Camera(Producer producer, Device device, DeviceEntry entry) {
+    this.producer = producer;
+    this.device = device;
+    this.entry = entry;
+    try {
+      this.port = device.getPort();
+    } catch (RuntimeException e) {
+      device.close();
+      throw e;
+    }
+  }
+
+  /** @return the device as its interface listed it when it was opened */
+  public DeviceEntry info() {
+    return entry;
+  }
+
+  /** @return the device ID */
+  public String id() {
+    return entry.id();
+  }
+
+  /** @return the IDs of the device's data streams (empty when the producer does not tell) */
+  public List<String> streamIds() {
+    checkOpen();
+    return Unknown.ask(device::getDataStreamIDs).orElse(List.of());
+  }
+
+  /**
+   * Opens the device's first data stream.
+   *
+   * @return the stream
+   * @throws IllegalStateException if the device has no data stream
+   */
+  public ImageStream openStream() {
+    List<String> ids = streamIds();
+    if (ids.isEmpty()) {
+      throw new IllegalStateException("Device " + id() + " has no data stream");
+    }
+    return openStream(ids.get(0));
+  }
+
+  /**
+   * Opens a data stream.
+   *
+   * @param streamId one of {@link #streamIds()}
+   * @return the stream
+   */
+  public ImageStream openStream(String streamId) {
+    checkOpen();
+    ImageStream stream = new ImageStream(this, device.openDataStream(streamId));
+    streams.add(stream);
+    return stream;
+  }
+
+  /**
+   * Reads registers of the remote device.
+   *
+   * @param address the first register's address
+   * @param length how many bytes to read
+   * @return the bytes the producer read
+   */
+  public byte[] readRegisters(long address, int length) {
+    checkOpen();
+    byte[] result = new byte[length];
+    int done = 0;
+    while (done < length) {
+      ByteBuffer chunk = ByteBuffer.allocateDirect(Math.min(READ_CHUNK, length - done));
+      int read = (int) port.read(address + done, chunk);
+      chunk.get(0, result, done, Math.min(read, chunk.capacity()));
+      done += read;
+      if (read < chunk.capacity()) {
+        return Arrays.copyOf(result, done);
+      }
+    }
+    return result;
+  }
+
+  /**
+   * Writes registers of the remote device.
+   *
+   * @param address the first register's address
+   * @param data the bytes to write
+   */
+  public void writeRegisters(long address, byte[] data) {
+    checkOpen();
+    ByteBuffer buffer = ByteBuffer.allocateDirect(data.length).put(data);
+    port.write(address, buffer);
+  }
+
+  /**
+   * Reads a 32-bit register in the device's byte order.
+   *
+   * @param address the register's address
+   * @return its value
+   */
+  public int readInt(long address) {
+    return ByteBuffer.wrap(readRegisters(address, 4)).order(registerByteOrder()).getInt();
+  }
+
+  /**
+   * Writes a 32-bit register in the device's byte order.
+   *
+   * @param address the register's address
+   * @param value the value
+   */
+  public void writeInt(long address, int value) {
+    writeRegisters(address, ByteBuffer.allocate(4).order(registerByteOrder()).putInt(value).array());
+  }
+
+  /** @return the registers' byte order as the port reports it, little-endian when it does not */
+  public ByteOrder registerByteOrder() {
+    checkOpen();
+    if (registerOrder == null) {
+      boolean big = Unknown.ask(port::isBigEndian).orElse(false);
+      registerOrder = big ? ByteOrder.BIG_ENDIAN : ByteOrder.LITTLE_ENDIAN;
+    }
+    return registerOrder;
+  }
+
+  /** @return the URLs of the device's description files (empty when the producer has none) */
+  public List<String> descriptionUrls() {
+    checkOpen();
+    List<String> urls = new ArrayList<>();
+    int count = Unknown.ask(port::getNumPortURLs).orElse(0);
+    for (int i = 0; i < count; i++) {
+      int index = i;
+      Unknown.ask(() -> port.getUrl(index)).ifPresent(urls::add);
+    }
+    return urls;
+  }
+
+  /**
+   * The device's GenICam description file (of its first URL): read from the device's registers
+   * for {@code Local:} URLs or from disk for {@code File:} URLs (relative ones from the producer's
+   * directory), unzipped when zipped.
+   *
+   * @return the XML text, empty when the device has no description URL
+   * @throws UnsupportedOperationException for other URL kinds (e.g. {@code Web:})
+   */
+  public Optional<String> descriptionXml() {
+    List<String> urls = descriptionUrls();
+    if (urls.isEmpty()) {
+      return Optional.empty();
+    }
+    return Optional.of(
+        DescriptionFile.fetch(urls.get(0), this::readRegisters, producer.path().getParent()));
+  }
+
+  /** @return whether this camera, or the producer it came from, was closed */
+  public boolean isClosed() {
+    return closed;
+  }
+
+  /** Ends the acquisitions, closes the streams, then closes the device. Later calls do nothing. */
+  @Override
+  public void close() {
+    if (closed) {
+      return;
+    }
+    closed = true;
+    try {
+      Resources.closeAll(new ArrayList<>(streams));
+    } finally {
+      streams.clear();
+      producer.forget(this);
+      try {
+        port.close();
+      } finally {
+        device.close();
+      }
+    }
+  }
+
+  void forget(ImageStream stream) {
+    streams.remove(stream);
+  }
+
+  private void checkOpen() {
+    if (closed) {
+      throw new IllegalStateException("Camera " + id() + " is closed");
+    }
+  }
+}

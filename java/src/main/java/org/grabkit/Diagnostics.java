@@ -1,0 +1,37 @@
+package org.grabkit;
+
+import org.grabkit.gentl.gentlJNI;
+
+/** Switches for finding out what the native library and the producer do. */
+public final class Diagnostics {
+  private Diagnostics() {}
+
+  /**
+   * Turns the library's tracing on or off: with it on, each module opened or closed writes a line
+   * to the process's standard error.
+   *
+   * @param on whether to trace
+   */
+  public static void setTracing(boolean on) {
+    gentlJNI.enableTracing(on);
+  }
+
+  /**
+   * Runs an action and returns what native code (the library and the producer) wrote to the
+   * process's standard error meanwhile, e.g. the producer's complaints while loading. Java's own
+   * {@code System.err} is not captured. At most 20480 bytes are kept; more is dropped.
+   *
+   * @param action what to run; an exception it throws ends the capture and propagates
+   * @return the captured text
+   */
+  public static synchronized String captureStandardError(Runnable action) {
+    gentlJNI.StdErrRedirectStart();
+    String captured;
+    try {
+      action.run();
+    } finally {
+      captured = gentlJNI.StdErrRedirectStop();
+    }
+    return captured;
+  }
+}

@@ -1,0 +1,283 @@
+package org.grabkit;
+
+import java.awt.image.BufferedImage;
+import java.io.IOException;
+import java.io.UncheckedIOException;
+import java.nio.ByteBuffer;
+import java.nio.ByteOrder;
+import java.nio.file.Path;
+import java.util.ArrayList;
+import java.util.List;
+import java.util.NoSuchElementException;
+import java.util.Optional;
+import java.util.OptionalLong;
+import javax.imageio.ImageIO;
+import org.grabkit.gentl.Buffer;
+import org.grabkit.gentl.gentlJNI;
+
+/**
+ * A filled buffer, lent to the program until {@link #close()} gives it back to the camera. The
+ * data is a read-only view of the buffer's memory; the camera writes into that memory again once
+ * the frame is closed, so copy what must outlive the frame. Every method of a closed frame, or of a
+ * frame whose acquisition was closed, throws {@link IllegalStateException}.
+ */
+public final class Frame implements AutoCloseable {
+  /**
+   * One image (or other data) in a frame: plain cameras deliver one part, 3-D cameras several.
+   * Geometry the producer does not tell is 0.
+   *
+   * @param index the part's index
+   * @param offset where the part starts in the buffer, in bytes
+   * @param size the part's bytes
+   * @param width pixels per line
+   * @param height lines
+   * @param pixelFormat the pixel format
+   * @param linePadding bytes after each line
+   */
+  public record Part(
+      int index,
+      long offset,
+      long size,
+      int width,
+      int height,
+      PixelFormat pixelFormat,
+      int linePadding) {
+    /** @return whether the part is an image that can be shown (width and height known) */
+    public boolean isImage() {
+      return width > 0 && height > 0;
+    }
+  }
+
+  private final Acquisition acquisition;
+  private final int index;
+  private final ByteBuffer data;
+  private final OptionalLong frameId;
+  private final OptionalLong timestamp;
+  private final boolean incomplete;
+  private final List<Part> parts;
+  private boolean closed;
+
+  Frame(Acquisition acquisition, int index, Buffer buffer, ByteBuffer memory) {
+    this.acquisition = acquisition;
+    this.index = index;
+    frameId = Unknown.askLong(() -> buffer.getInfoUint64(gentlJNI.BUFFER_INFO_FRAMEID_get()));
+    timestamp = Unknown.askLong(() -> buffer.getInfoUint64(gentlJNI.BUFFER_INFO_TIMESTAMP_get()));
+    incomplete =
+        Unknown.ask(() -> buffer.getInfoBool(gentlJNI.BUFFER_INFO_IS_INCOMPLETE_get()))
+            .orElse(false);
+    long filled =
+        Unknown.askLong(() -> buffer.getInfoSize(gentlJNI.BUFFER_INFO_SIZE_FILLED_get()))
+            .orElse(memory.capacity());
+    data =
+        memory
+            .asReadOnlyBuffer()
+            .limit((int) Math.min(filled, memory.capacity()))
+            .slice()
+            .order(ByteOrder.LITTLE_ENDIAN);
+    parts = readParts(buffer, data.capacity());
+  }
+
+  /**
+   * @return the filled bytes of the buffer, read-only and little-endian (each call gives a new view
+   *     positioned at 0)
+   */
+  public ByteBuffer data() {
+    checkOpen();
+    return data.duplicate().order(ByteOrder.LITTLE_ENDIAN);
+  }
+
+  /**
+   * @param part one of {@link #parts()}
+   * @return the part's bytes, read-only and little-endian
+   */
+  public ByteBuffer data(Part part) {
+    checkOpen();
+    int start = (int) Math.min(part.offset(), data.capacity());
+    int end = (int) Math.min(part.offset() + part.size(), data.capacity());
+    return data.slice(start, end - start).order(ByteOrder.LITTLE_ENDIAN);
+  }
+
+  /** @return the camera's number of this frame (empty when the producer does not tell) */
+  public OptionalLong frameId() {
+    checkOpen();
+    return frameId;
+  }
+
+  /** @return when the camera took the frame, in the device's ticks (empty when unknown) */
+  public OptionalLong timestamp() {
+    checkOpen();
+    return timestamp;
+  }
+
+  /** @return whether the camera marked the frame incomplete (e.g. lost packets) */
+  public boolean isIncomplete() {
+    checkOpen();
+    return incomplete;
+  }
+
+  /** @return the frame's parts (empty when the producer describes none) */
+  public List<Part> parts() {
+    checkOpen();
+    return parts;
+  }
+
+  /** @return the first part that is an image */
+  public Optional<Part> image() {
+    checkOpen();
+    return parts.stream().filter(Part::isImage).findFirst();
+  }
+
+  /**
+   * @return the width of {@link #image()}
+   * @throws NoSuchElementException if the producer does not describe an image
+   */
+  public int width() {
+    return requireImage().width();
+  }
+
+  /**
+   * @return the height of {@link #image()}
+   * @throws NoSuchElementException if the producer does not describe an image
+   */
+  public int height() {
+    return requireImage().height();
+  }
+
+  /**
+   * @return the pixel format of {@link #image()}
+   * @throws NoSuchElementException if the producer does not describe an image
+   */
+  public PixelFormat pixelFormat() {
+    return requireImage().pixelFormat();
+  }
+
+  /**
+   * Copies {@link #image()} into a new image.
+   *
+   * @return the image: grey 8-bit, grey 16-bit or RGB
+   * @throws UnsupportedOperationException for pixel formats other than Mono8, Mono16 and RGB8
+   * @throws NoSuchElementException if the producer does not describe an image
+   */
+  public BufferedImage toImage() {
+    return toImage(requireImage());
+  }
+
+  /**
+   * Copies one part into a new image. Lines the camera did not deliver stay black.
+   *
+   * @param part an image part of this frame
+   * @return the image
+   * @throws UnsupportedOperationException for pixel formats other than Mono8, Mono16 and RGB8
+   */
+  public BufferedImage toImage(Part part) {
+    return Images.toImage(data(part), part);
+  }
+
+  /**
+   * Writes {@link #image()} to a PNG file (16-bit grey for Mono16).
+   *
+   * @param file the file to write (replaced if it exists)
+   * @throws UncheckedIOException if the file cannot be written
+   * @throws UnsupportedOperationException for pixel formats other than Mono8, Mono16 and RGB8
+   */
+  public void writePng(Path file) {
+    BufferedImage image = toImage();
+    try {
+      if (!ImageIO.write(image, "png", file.toFile())) {
+        throw new IOException("No PNG writer for " + pixelFormat());
+      }
+    } catch (IOException e) {
+      throw new UncheckedIOException("Cannot write " + file, e);
+    }
+  }
+
+  /** @return whether the frame was closed or its acquisition ended */
+  public boolean isClosed() {
+    return closed || !acquisition.isOpen();
+  }
+
+  /** Gives the buffer back to the camera. Later calls do nothing. */
+  @Override
+  public void close() {
+    if (!closed) {
+      closed = true;
+      acquisition.requeue(index);
+    }
+  }
+
+  @Override
+  public String toString() {
+    String id = frameId.isPresent() ? Long.toString(frameId.getAsLong()) : "?";
+    return "Frame " + id + " of camera " + acquisition.cameraId() + " " + parts;
+  }
+
+  private Part requireImage() {
+    return image()
+        .orElseThrow(() -> new NoSuchElementException("The producer describes no image in " + this));
+  }
+
+  private void checkOpen() {
+    if (closed) {
+      throw new IllegalStateException(
+          describe() + " is closed: its buffer went back to the camera");
+    }
+    if (!acquisition.isOpen()) {
+      throw new IllegalStateException(describe() + " belongs to a closed acquisition");
+    }
+  }
+
+  private String describe() {
+    return "Frame " + (frameId.isPresent() ? frameId.getAsLong() + " " : "") + "of camera "
+        + acquisition.cameraId();
+  }
+
+  /**
+   * The parts: a plain image from the buffer's own information, else the part list; producers that
+   * know neither give no parts.
+   */
+  private static List<Part> readParts(Buffer buffer, long filled) {
+    boolean multiPart =
+        Unknown.askLong(() -> buffer.getInfoSize(gentlJNI.BUFFER_INFO_PAYLOADTYPE_get()))
+            .orElse(-1)
+            == gentlJNI.PAYLOAD_TYPE_MULTI_PART_get();
+    if (!multiPart) {
+      OptionalLong width = Unknown.askLong(() -> buffer.getInfoSize(gentlJNI.BUFFER_INFO_WIDTH_get()));
+      OptionalLong height =
+          Unknown.askLong(() -> buffer.getInfoSize(gentlJNI.BUFFER_INFO_HEIGHT_get()));
+      OptionalLong format =
+          Unknown.askLong(() -> buffer.getInfoUint64(gentlJNI.BUFFER_INFO_PIXELFORMAT_get()));
+      if (width.isPresent() && height.isPresent() && format.isPresent()) {
+        long offset =
+            Unknown.askLong(() -> buffer.getInfoSize(gentlJNI.BUFFER_INFO_IMAGEOFFSET_get()))
+                .orElse(0);
+        long padding =
+            Unknown.askLong(() -> buffer.getInfoSize(gentlJNI.BUFFER_INFO_XPADDING_get()))
+                .orElse(0);
+        return List.of(
+            new Part(
+                0,
+                offset,
+                filled - offset,
+                (int) width.getAsLong(),
+                (int) height.getAsLong(),
+                new PixelFormat(format.getAsLong()),
+                (int) padding));
+      }
+    }
+    long count = Unknown.askLong(buffer::getNumBufferParts).orElse(0);
+    List<Part> parts = new ArrayList<>();
+    for (int i = 0; i < count; i++) {
+      int p = i;
+      parts.add(
+          new Part(
+              p,
+              Unknown.askLong(() -> buffer.getPartDataOffset(p)).orElse(0),
+              Unknown.askLong(() -> buffer.getPartDataSize(p)).orElse(0),
+              (int) Unknown.askLong(() -> buffer.getPartWidth(p)).orElse(0),
+              (int) Unknown.askLong(() -> buffer.getPartHeight(p)).orElse(0),
+              new PixelFormat(Unknown.askLong(() -> buffer.getPartDataFormat(p)).orElse(0)),
+              (int) Unknown.askLong(() -> buffer.getPartXPadding(p)).orElse(0)));
+    }
+    return List.copyOf(parts);
+  }
+}

@@ -1,0 +1,99 @@
+package org.grabkit;
+
+import org.grabkit.gentl.DataStream;
+
+/**
+ * An opened data stream of a {@link Camera}; {@link #start(int)} begins the acquisition that the
+ * stream carries. One acquisition per stream: closing it closes the stream too.
+ */
+public final class ImageStream implements AutoCloseable {
+  private final Camera camera;
+  private final DataStream stream;
+  private Acquisition acquisition;
+  private boolean closed;
+
+  ImageStream(Camera camera, DataStream stream) {
+    this.camera = camera;
+    this.stream = stream;
+  }
+
+  /** @return the stream ID */
+  public String id() {
+    checkOpen();
+    return stream.getID();
+  }
+
+  /** @return what the stream tells about itself */
+  public StreamEntry info() {
+    checkOpen();
+    return new StreamEntry(
+        stream.getID(),
+        Unknown.text(stream::getTransportLayerType),
+        Unknown.askLong(stream::getPayloadSize),
+        Unknown.askLong(stream::getBufferAnnounceMin),
+        Unknown.askLong(stream::getBufferAlignment));
+  }
+
+  /**
+   * Announces and queues {@code bufferCount} buffers of the stream's payload size, and starts a
+   * continuous acquisition into them.
+   *
+   * @param bufferCount how many frames may be in flight or held by the program at once (at least
+   *     1; a few more than the program holds lets the camera keep running while it works)
+   * @return the running acquisition
+   * @throws IllegalStateException if an acquisition was started on this stream already, or the
+   *     stream does not tell its payload size
+   */
+  public Acquisition start(int bufferCount) {
+    checkOpen();
+    if (bufferCount < 1) {
+      throw new IllegalArgumentException("bufferCount must be at least 1, not " + bufferCount);
+    }
+    if (acquisition != null) {
+      throw new IllegalStateException("Stream " + id() + " was started already");
+    }
+    long payload =
+        Unknown.askLong(stream::getPayloadSize)
+            .orElseThrow(
+                () ->
+                    new IllegalStateException(
+                        "Stream " + id() + " does not tell its payload size"));
+    if (payload <= 0 || payload > Integer.MAX_VALUE) {
+      throw new IllegalStateException("Stream " + id() + " reports a payload of " + payload);
+    }
+    acquisition = new Acquisition(this, stream, bufferCount, (int) payload);
+    return acquisition;
+  }
+
+  /** @return whether the stream was closed */
+  public boolean isClosed() {
+    return closed;
+  }
+
+  /** Ends the acquisition if one runs, then closes the stream. Later calls do nothing. */
+  @Override
+  public void close() {
+    if (closed) {
+      return;
+    }
+    closed = true;
+    try {
+      if (acquisition != null) {
+        acquisition.close();
+      }
+    } finally {
+      camera.forget(this);
+      stream.close();
+    }
+  }
+
+  String cameraId() {
+    return camera.id();
+  }
+
+  private void checkOpen() {
+    if (closed) {
+      throw new IllegalStateException("Stream of camera " + camera.id() + " is closed");
+    }
+  }
+}

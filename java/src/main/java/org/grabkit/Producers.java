@@ -1,0 +1,88 @@
+package org.grabkit;
+
+import java.io.File;
+import java.io.IOException;
+import java.io.UncheckedIOException;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.ArrayList;
+import java.util.LinkedHashSet;
+import java.util.List;
+import java.util.Locale;
+import java.util.Set;
+import java.util.stream.Stream;
+import org.grabkit.gentl.NativeLibrary;
+
+/**
+ * Where producer files ({@code *.cti}) are. The native library reads no configuration: programs
+ * find producers here and pass a path to {@link Producer#open(Path)}.
+ */
+public final class Producers {
+  /** The environment variable that lists the producers of 64-bit programs. */
+  public static final String ENVIRONMENT_VARIABLE = "GENICAM_GENTL64_PATH";
+
+  private Producers() {}
+
+  /**
+   * The producers that {@value #ENVIRONMENT_VARIABLE} lists.
+   *
+   * @return the producer files, empty when the variable is not set
+   * @see #fromPathList(String)
+   */
+  public static List<Path> fromEnvironment() {
+    return fromPathList(System.getenv(ENVIRONMENT_VARIABLE));
+  }
+
+  /**
+   * The producers of a path list such as {@value #ENVIRONMENT_VARIABLE}'s value: entries separated
+   * by {@code :}, each a producer file or a directory whose {@code *.cti} files (in name order, not
+   * searched recursively) are producers. Entries that do not exist are skipped; a producer listed
+   * twice appears once, at its first place.
+   *
+   * @param pathList the list; {@code null} or blank gives an empty list
+   * @return the producer files, in list order
+   * @throws UncheckedIOException if a listed directory cannot be read
+   */
+  public static List<Path> fromPathList(String pathList) {
+    Set<Path> found = new LinkedHashSet<>();
+    if (pathList == null) {
+      return List.of();
+    }
+    for (String entry : pathList.split(File.pathSeparator)) {
+      if (entry.isBlank()) {
+        continue;
+      }
+      Path path = Path.of(entry.strip()).toAbsolutePath().normalize();
+      if (Files.isDirectory(path)) {
+        found.addAll(producersIn(path));
+      } else if (Files.isRegularFile(path)) {
+        found.add(path);
+      }
+    }
+    return List.copyOf(found);
+  }
+
+  /**
+   * The simulated camera producer that the Grabkit jar carries (see its README for the cameras it
+   * offers and the environment variables it reads).
+   *
+   * @return a loadable copy of {@code grabkit-sim.cti}
+   */
+  public static Path simulated() {
+    return NativeLibrary.extract("grabkit-sim.cti");
+  }
+
+  private static List<Path> producersIn(Path directory) {
+    try (Stream<Path> files = Files.list(directory)) {
+      List<Path> result = new ArrayList<>();
+      files
+          .filter(p -> p.getFileName().toString().toLowerCase(Locale.ROOT).endsWith(".cti"))
+          .filter(Files::isRegularFile)
+          .sorted()
+          .forEach(result::add);
+      return result;
+    } catch (IOException e) {
+      throw new UncheckedIOException("Cannot list producers in " + directory, e);
+    }
+  }
+}
