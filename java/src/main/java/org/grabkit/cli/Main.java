@@ -1,96 +1,130 @@
 package org.grabkit.cli;
 
-import java.nio.file.Files;
-import java.nio.file.Path;
+import java.io.PrintStream;
+import java.io.UncheckedIOException;
+import java.nio.file.NoSuchFileException;
 import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.HashSet;
 import java.util.List;
+import java.util.Map;
+import java.util.NoSuchElementException;
+import java.util.Optional;
+import java.util.Set;
 import org.grabkit.gentl.GenTLException;
-import org.grabkit.gentl.NativeLibrary;
-import org.grabkit.gentl.gentlJNI;
+import org.grabkit.gentl.TimeoutException;
 
 /**
- * The {@code grabkit} command-line tool. Without {@code --cti} it works on the simulated camera that
- * the jar carries.
+ * The {@code grabkit} command-line tool: {@code info}, {@code grab}, {@code regs} and {@code xml}
+ * on the producers named by {@code --cti} or {@code GENICAM_GENTL64_PATH}, else on the simulated
+ * camera that the jar carries. Errors are one line on standard error and a non-zero exit code.
  */
 public final class Main {
-  private static final String MISSING = "GenTL producer does not implement ";
+  private static final List<Command> COMMANDS =
+      List.of(new InfoCommand(), new GrabCommand(), new RegsCommand(), new XmlCommand());
+  private static final Set<String> GLOBAL_VALUED = Set.of("--cti");
+  private static final Set<String> HELP = Set.of("--help", "-h");
 
   private Main() {}
 
   /**
-   * Entry point.
+   * Runs the tool and exits with its code.
    *
-   * @param args command line
+   * @param args the command line
    */
   public static void main(String[] args) {
-    System.exit(run(args));
+    // Images are only written to files: never look for a display.
+    System.setProperty("java.awt.headless", "true");
+    System.exit(run(args, System.getenv(), System.out, System.err));
   }
 
-  static int run(String[] args) {
-    Path cti = null;
-    for (int i = 0; i < args.length; i++) {
-      switch (args[i]) {
-        case "info":
-          break;
-        case "--cti":
-          if (++i == args.length) {
-            return usage("--cti needs a path");
-          }
-          cti = Path.of(args[i]);
-          break;
-        case "--help":
-        case "-h":
-          System.out.println("usage: grabkit [info] [--cti PATH]");
-          System.out.println("  info   load the producer and tell what it offers");
-          return 0;
-        default:
-          return usage("unknown argument: " + args[i]);
-      }
-    }
-    if (cti == null) {
-      cti = NativeLibrary.extract("grabkit-sim.cti");
-    } else if (!Files.isRegularFile(cti)) {
-      System.err.println("grabkit: no such producer file: " + cti);
-      return 2;
-    }
-    return info(cti);
-  }
-
-  private static int info(Path cti) {
-    System.out.println("Producer: " + cti);
-    // The loader reports missing functions on standard error; capture them to list them here.
-    gentlJNI.StdErrRedirectStart();
-    int code = 0;
-    GenTLException failure = null;
-    String loadOutput;
+  /**
+   * Runs the tool in this process.
+   *
+   * @param args the command line
+   * @param env the environment to read {@code GENICAM_GENTL64_PATH} from
+   * @param out standard output
+   * @param err standard error
+   * @return the exit code: 0 success, 1 failure, 2 usage error, 3 producer file or device not
+   *     found, 4 time-out
+   */
+  public static int run(String[] args, Map<String, String> env, PrintStream out, PrintStream err) {
+    Optional<Command> command = Optional.empty();
     try {
-      code = gentlJNI.GCInitLib(cti.toString());
-    } catch (GenTLException e) {
-      failure = e;
-    } finally {
-      loadOutput = gentlJNI.StdErrRedirectStop();
-    }
-    if (failure != null) {
-      System.err.println("grabkit: " + failure.getMessage());
-      return 1;
-    }
-    List<String> missing = new ArrayList<>();
-    for (String line : loadOutput.split("\n")) {
-      if (line.startsWith(MISSING)) {
-        missing.add(line.substring(MISSING.length()));
+      List<String> rest = new ArrayList<>(Arrays.asList(args));
+      command = findCommand(rest);
+      Set<String> valued = new HashSet<>(GLOBAL_VALUED);
+      command.ifPresent(c -> valued.addAll(c.valued()));
+      Options options = Options.parse(rest, valued, HELP);
+      if (options.has("--help") || options.has("-h")) {
+        out.println(command.map(Command::help).orElseGet(Main::overview));
+        return CliException.OK;
       }
+      if (command.isEmpty()) {
+        throw CliException.usage(
+            options.positional().isEmpty()
+                ? "no command given"
+                : "unknown command '" + options.positional().get(0) + "'");
+      }
+      Session session = new Session(out, err, env, options.value("--cti"));
+      return command.get().run(options, session);
+    } catch (CliException e) {
+      err.println("grabkit: " + e.getMessage());
+      if (e.exitCode() == CliException.USAGE) {
+        err.println("Try 'grabkit " + command.map(c -> c.name() + " ").orElse("") + "--help'.");
+      }
+      return e.exitCode();
+    } catch (TimeoutException e) {
+      err.println("grabkit: timed out: " + e.getMessage());
+      return CliException.TIMEOUT;
+    } catch (UncheckedIOException e) {
+      err.println("grabkit: " + e.getMessage());
+      return e.getCause() instanceof NoSuchFileException
+          ? CliException.NOT_FOUND
+          : CliException.FAILURE;
+    } catch (NoSuchElementException e) {
+      err.println("grabkit: " + e.getMessage());
+      return CliException.NOT_FOUND;
+    } catch (GenTLException | UnsupportedOperationException | IllegalStateException e) {
+      err.println("grabkit: " + e.getMessage());
+      return CliException.FAILURE;
     }
-    System.out.println("GCInitLib: " + code + (code == 0 ? " (success)" : " (error)"));
-    System.out.println("Functions: " + (57 - missing.size()) + " of 57");
-    if (!missing.isEmpty()) {
-      System.out.println("Missing: " + String.join(", ", missing));
-    }
-    System.out.println("GCCloseLib: " + gentlJNI.GCCloseLib());
-    return code == 0 ? 0 : 1;
   }
 
-  private static int usage(String message) {
-    System.err.println("grabkit: " + message + " (try --help)");
-    return 2;
+  /** Takes the command word out of the arguments: the first word that is no option's value. */
+  private static Optional<Command> findCommand(List<String> args) {
+    for (int i = 0; i < args.size(); i++) {
+      String arg = args.get(i);
+      if (GLOBAL_VALUED.contains(arg)) {
+        i++;
+      } else if (!arg.startsWith("-")) {
+        for (Command c : COMMANDS) {
+          if (c.name().equals(arg)) {
+            args.remove(i);
+            return Optional.of(c);
+          }
+        }
+        return Optional.empty();
+      }
+    }
+    return Optional.empty();
+  }
+
+  private static String overview() {
+    StringBuilder text =
+        new StringBuilder(
+            "usage: grabkit [--cti PATH] COMMAND [OPTIONS]\n\n"
+                + "Machine-vision cameras through GenTL producers.\n\nCommands:\n");
+    for (Command c : COMMANDS) {
+      text.append(String.format("  %-6s %s%n", c.name(), c.summary()));
+    }
+    return text.append(
+            "\nProducers: --cti PATH (a .cti file or a directory of them), else the files and\n"
+                + "directories listed in GENICAM_GENTL64_PATH (':'-separated), else the simulated\n"
+                + "camera in the jar.\n"
+                + "Exit codes: 0 success, 1 failure, 2 usage error, 3 producer or device not"
+                + " found,\n4 time-out.\n"
+                + "Run 'grabkit COMMAND --help' for a command's options.")
+        .toString();
   }
 }

@@ -1,0 +1,71 @@
+package org.grabkit.cli;
+
+import java.io.IOException;
+import java.io.UncheckedIOException;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.Optional;
+import java.util.Set;
+import org.grabkit.AccessMode;
+
+/** {@code grabkit xml}: a device's GenICam description file. */
+final class XmlCommand implements Command {
+  @Override
+  public String name() {
+    return "xml";
+  }
+
+  @Override
+  public String summary() {
+    return "print a device's GenICam description file (unzipped)";
+  }
+
+  @Override
+  public String help() {
+    return String.join(
+        "\n",
+        "usage: grabkit [--cti PATH] xml [--device ID] [--out FILE]",
+        "",
+        "Prints the description file of the device's first URL: Local: files are read from",
+        "the device, File: files from disk; zipped files are unzipped.",
+        "  --device ID   the device (default: the first one listed)",
+        "  --out FILE    write the file there instead of printing it");
+  }
+
+  @Override
+  public Set<String> valued() {
+    return Set.of("--device", "--out");
+  }
+
+  @Override
+  public int run(Options options, Session session) {
+    if (!options.positional().isEmpty()) {
+      throw CliException.usage("xml takes no arguments");
+    }
+    String xml =
+        session.withCamera(
+            options.value("--device"),
+            AccessMode.READ_ONLY,
+            camera ->
+                camera
+                    .descriptionXml()
+                    .orElseThrow(
+                        () ->
+                            new CliException(
+                                CliException.FAILURE,
+                                "device " + camera.id() + " has no description file URL")));
+    Optional<String> out = options.value("--out");
+    if (out.isEmpty()) {
+      session.out.print(xml);
+      return CliException.OK;
+    }
+    try {
+      Files.writeString(Path.of(out.get()), xml, StandardCharsets.UTF_8);
+    } catch (IOException e) {
+      throw new UncheckedIOException("cannot write " + out.get(), e);
+    }
+    session.out.println("Wrote " + out.get() + " (" + xml.length() + " characters)");
+    return CliException.OK;
+  }
+}
