@@ -1,0 +1,181 @@
+package org.grabkit.cli;
+
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+
+import java.awt.image.BufferedImage;
+import java.io.ByteArrayInputStream;
+import java.io.ByteArrayOutputStream;
+import java.io.PrintStream;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.List;
+import java.util.Map;
+import java.util.concurrent.TimeUnit;
+import javax.imageio.ImageIO;
+import javax.xml.parsers.DocumentBuilderFactory;
+import org.grabkit.Producers;
+import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.io.TempDir;
+import org.junit.jupiter.params.ParameterizedTest;
+import org.junit.jupiter.params.provider.ValueSource;
+
+/** The grabkit tool in this process, on the simulated camera and on error cases. */
+class MainTest {
+  /** One run: exit code, standard output, standard error. */
+  record Run(int code, String out, String err) {}
+
+  private static Run run(Map<String, String> env, String... args) {
+    ByteArrayOutputStream out = new ByteArrayOutputStream();
+    ByteArrayOutputStream err = new ByteArrayOutputStream();
+    int code =
+        Main.run(
+            args,
+            env,
+            new PrintStream(out, true, StandardCharsets.UTF_8),
+            new PrintStream(err, true, StandardCharsets.UTF_8));
+    return new Run(code, out.toString(StandardCharsets.UTF_8), err.toString(StandardCharsets.UTF_8));
+  }
+
+  private static Run run(String... args) {
+    return run(Map.of(), args);
+  }
+
+  @Test
+  void infoShowsTheTreeOfTheSimulatedCamera() {
+    Run r = run("info");
+    assertEquals(0, r.code(), r.err());
+    List<String> lines = r.out().lines().toList();
+    assertTrue(lines.get(0).startsWith("System GrabkitSim: Grabkit"), lines.get(0));
+    assertTrue(r.out().contains("\n  Interface SimInterface0: "), r.out());
+    assertTrue(
+        r.out().contains("\n    Device SimCam0: Grabkit SimCam, serial "), r.out());
+    assertTrue(
+        r.out().contains("      Stream Stream0: payload 307200 bytes, at least 1 buffers"), r.out());
+    assertTrue(r.out().contains("\n    Device SimCam3D: "), r.out());
+  }
+
+  @Test
+  void grabShowsLiveProgressAndWritesTheLastFrame(@TempDir Path dir) throws Exception {
+    Path png = dir.resolve("last.png");
+    Run r = run("grab", "--frames", "4", "--buffers", "2", "--png", png.toString());
+    assertEquals(0, r.code(), r.err());
+    assertTrue(r.err().contains("\rframes 4/4 "), r.err());
+    assertTrue(r.err().matches("(?s).*fps .* MB/s  incomplete 0  underruns \\d+.*"), r.err());
+    assertTrue(r.out().startsWith("Grabbed 4 frames from SimCam0 in "), r.out());
+    assertTrue(r.out().contains("Wrote " + png + ": frame "), r.out());
+    assertTrue(r.out().contains(", 640x480 Mono8"), r.out());
+    BufferedImage image = ImageIO.read(png.toFile());
+    assertEquals(640, image.getWidth());
+    assertEquals(BufferedImage.TYPE_BYTE_GRAY, image.getType());
+  }
+
+  @Test
+  void regsReadsDumpsAndWrites() {
+    Run read = run("regs", "--device", "SimCam0", "read", "0", "8");
+    assertEquals(0, read.code(), read.err());
+    assertEquals(
+        "00000000  47 72 61 62 6b 69 74 00                           |Grabkit.|\n", read.out());
+    Run write = run("regs", "write", "0x110", "0x00000000");
+    assertEquals(0, write.code(), write.err());
+    assertEquals("Wrote 4 bytes at 0x00000110\n", write.out());
+    Run readOnly = run("regs", "write", "0x11C", "01000000"); // AcquisitionStatus
+    assertEquals(1, readOnly.code());
+    assertTrue(readOnly.err().startsWith("grabkit: ") && readOnly.err().contains("(ID: -1005)"),
+        readOnly.err());
+  }
+
+  @ParameterizedTest
+  @ValueSource(strings = {"SimCam0", "SimCam3D"})
+  void xmlPrintsAParsableDescription(String device) throws Exception {
+    Run r = run("xml", "--device", device);
+    assertEquals(0, r.code(), r.err());
+    String root =
+        DocumentBuilderFactory.newInstance()
+            .newDocumentBuilder()
+            .parse(new ByteArrayInputStream(r.out().getBytes(StandardCharsets.UTF_8)))
+            .getDocumentElement()
+            .getTagName();
+    assertEquals("RegisterDescription", root);
+  }
+
+  @Test
+  void producersComeFromTheEnvironmentWhenNoCtiIsGiven(@TempDir Path dir) throws Exception {
+    Path empty = Files.createDirectories(dir.resolve("empty"));
+    Run none = run(Map.of("GENICAM_GENTL64_PATH", empty.toString()), "info");
+    assertEquals(3, none.code());
+    assertEquals("grabkit: GENICAM_GENTL64_PATH names no producer (*.cti)\n", none.err());
+    Path vendor = Files.createDirectories(dir.resolve("vendor"));
+    Files.copy(Producers.simulated(), vendor.resolve("sim.cti"));
+    Run found = run(Map.of("GENICAM_GENTL64_PATH", "/nowhere:" + vendor), "info");
+    assertEquals(0, found.code(), found.err());
+    assertTrue(found.out().contains("  file " + vendor.resolve("sim.cti")), found.out());
+  }
+
+  @Test
+  void errorsAreOneLineWithTheirExitCode() {
+    assertError(3, "grabkit: no such producer file: /no/such.cti\n", "--cti", "/no/such.cti", "info");
+    assertError(
+        3, "grabkit: no device 'Nope' (devices: SimCam0, SimCam3D)\n", "xml", "--device", "Nope");
+    assertError(2, "grabkit: unknown command 'snap'\nTry 'grabkit --help'.\n", "snap");
+    assertError(2, "grabkit: no command given\nTry 'grabkit --help'.\n");
+    assertError(
+        2,
+        "grabkit: --frames must be at least 1, not 0\nTry 'grabkit grab --help'.\n",
+        "grab",
+        "--frames",
+        "0");
+    assertError(
+        2, "grabkit: unknown option --fast\nTry 'grabkit grab --help'.\n", "grab", "--fast");
+    assertError(
+        2,
+        "grabkit: regs needs 'read ADDR LEN' or 'write ADDR HEX'\nTry 'grabkit regs --help'.\n",
+        "regs",
+        "peek",
+        "0");
+  }
+
+  private static void assertError(int code, String err, String... args) {
+    Run r = run(args);
+    assertEquals(code, r.code(), r.err());
+    assertEquals(err, r.err());
+    assertEquals("", r.out());
+  }
+
+  @ParameterizedTest
+  @ValueSource(strings = {"info", "grab", "regs", "xml"})
+  void everyCommandHasHelp(String command) {
+    Run r = run(command, "--help");
+    assertEquals(0, r.code());
+    assertTrue(r.out().startsWith("usage: grabkit [--cti PATH] " + command), r.out());
+    Run overview = run("--help");
+    assertTrue(overview.out().contains("  " + command + " "), overview.out());
+  }
+
+  @Test
+  void aFrameThatDoesNotComeInTimeEndsWithCodeFour() throws Exception {
+    // The tool as a separate process: the simulated camera reads its frame rate from there.
+    Path java = Path.of(System.getProperty("java.home"), "bin", "java");
+    ProcessBuilder pb =
+        new ProcessBuilder(
+            java.toString(),
+            "-cp",
+            System.getProperty("java.class.path"),
+            Main.class.getName(),
+            "grab",
+            "--frames",
+            "3",
+            "--timeout",
+            "300");
+    pb.environment().put("GRABKIT_SIM_FPS", "0.2");
+    pb.environment().remove("GENICAM_GENTL64_PATH");
+    pb.redirectOutput(ProcessBuilder.Redirect.DISCARD);
+    Process p = pb.start();
+    String err = new String(p.getErrorStream().readAllBytes(), StandardCharsets.UTF_8);
+    assertTrue(p.waitFor(30, TimeUnit.SECONDS));
+    assertEquals(4, p.exitValue(), err);
+    assertTrue(
+        err.endsWith("grabkit: no frame within 300 ms (waiting for frame 2 of 3)\n"), err);
+  }
+}
