@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Grabkit's two entry points, on a fresh Debian machine with JDK 17, Maven and g++:
-#   ./run.sh main   build, then grab from the bundled simulated camera
+#   ./run.sh main   build, then grab 100 frames from the bundled simulated camera into
+#                   build/grabkit-frame.png (any arguments go to the grabkit tool instead)
 #   ./run.sh test   build and run every test (native under ASan/UBSan, JUnit under -Xcheck:jni)
 # Each installs the Debian packages it lacks (as root, through apt-get).
 set -euo pipefail
@@ -31,7 +32,10 @@ case "${1:-}" in
     need_packages libgtest-dev
     mvn_batch -q package -DskipTests
     shift
-    java -jar java/target/grabkit.jar "$@"
+    if (($# == 0)); then
+      set -- grab --frames 100 --png build/grabkit-frame.png
+    fi
+    exec bin/grabkit "$@"
     ;;
   test)
     need_packages libgtest-dev clang-format

@@ -12,7 +12,14 @@ import java.util.List;
  */
 public record InterfaceEntry(
     String id, String displayName, String transportLayerType, List<DeviceEntry> devices) {
-  /** Keeps an unmodifiable copy of the device list. */
+  /**
+   * Keeps an unmodifiable copy of the device list.
+   *
+   * @param id the interface ID
+   * @param displayName a name for people
+   * @param transportLayerType the transport-layer type
+   * @param devices the devices the interface lists
+   */
   public InterfaceEntry {
     devices = List.copyOf(devices);
   }

@@ -2,7 +2,7 @@ package org.grabkit.gentl;
 
 /**
  * Base of the 24 exceptions that the native library throws for GenTL error codes and for its own
- * errors. The message always ends in " (ID: <code>)"; {@link #code()} reads the code back.
+ * errors. The message always ends in {@code " (ID: <code>)"}; {@link #code()} reads the code back.
  *
  * <p>Unchecked, like the failures of the JDK's own I/O on closed resources: a Java program can catch
  * the whole family here or one class where it has a remedy (e.g. {@link TimeoutException}).
@@ -11,7 +11,7 @@ public abstract class GenTLException extends RuntimeException {
   private static final long serialVersionUID = 1L;
 
   /**
-   * @param message the full text, ending in " (ID: <code>)"
+   * @param message the full text, ending in {@code " (ID: <code>)"}
    */
   protected GenTLException(String message) {
     super(message);
