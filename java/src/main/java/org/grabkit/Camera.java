@@ -14,7 +14,7 @@ import org.grabkit.gentl.Port;
  * ends its acquisitions, closes its streams and then the device. Not safe for use by several
  * threads at once.
  */
-public final class Camera implements AutoCloseable {
+public final class Camera extends Owner {
   // Producers may refuse large single reads of the description file.
   private static final int READ_CHUNK = 64 * 1024;
 
@@ -22,9 +22,7 @@ public final class Camera implements AutoCloseable {
   private final Device device;
   private final Port port;
   private final DeviceEntry entry;
-  private final List<ImageStream> streams = new ArrayList<>();
   private ByteOrder registerOrder;
-  private boolean closed;
 
   Camera(Producer producer, Device device, DeviceEntry entry) {
     this.producer = producer;
@@ -76,9 +74,7 @@ public final class Camera implements AutoCloseable {
    */
   public ImageStream openStream(String streamId) {
     checkOpen();
-    ImageStream stream = new ImageStream(this, device.openDataStream(streamId));
-    streams.add(stream);
-    return stream;
+    return adopt(new ImageStream(this, device.openDataStream(streamId)));
   }
 
   /**
@@ -175,38 +171,24 @@ public final class Camera implements AutoCloseable {
         DescriptionFile.fetch(urls.get(0), this::readRegisters, producer.path().getParent()));
   }
 
-  /** @return whether this camera, or the producer it came from, was closed */
-  public boolean isClosed() {
-    return closed;
-  }
-
   /** Ends the acquisitions, closes the streams, then closes the device. Later calls do nothing. */
   @Override
   public void close() {
-    if (closed) {
-      return;
-    }
-    closed = true;
+    super.close();
+  }
+
+  @Override
+  void closeSelf() {
+    producer.forget(this);
     try {
-      Resources.closeAll(new ArrayList<>(streams));
+      port.close();
     } finally {
-      streams.clear();
-      producer.forget(this);
-      try {
-        port.close();
-      } finally {
-        device.close();
-      }
+      device.close();
     }
   }
 
-  void forget(ImageStream stream) {
-    streams.remove(stream);
-  }
-
-  private void checkOpen() {
-    if (closed) {
-      throw new IllegalStateException("Camera " + id() + " is closed");
-    }
+  @Override
+  String describe() {
+    return "Camera " + id();
   }
 }

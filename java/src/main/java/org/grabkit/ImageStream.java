@@ -6,11 +6,10 @@ import org.grabkit.gentl.DataStream;
  * An opened data stream of a {@link Camera}; {@link #start(int)} begins the acquisition that the
  * stream carries. One acquisition per stream: closing it closes the stream too.
  */
-public final class ImageStream implements AutoCloseable {
+public final class ImageStream extends Owner {
   private final Camera camera;
   private final DataStream stream;
   private Acquisition acquisition;
-  private boolean closed;
 
   ImageStream(Camera camera, DataStream stream) {
     this.camera = camera;
@@ -61,39 +60,28 @@ public final class ImageStream implements AutoCloseable {
     if (payload <= 0 || payload > Integer.MAX_VALUE) {
       throw new IllegalStateException("Stream " + id() + " reports a payload of " + payload);
     }
-    acquisition = new Acquisition(this, stream, bufferCount, (int) payload);
+    acquisition = adopt(new Acquisition(this, stream, bufferCount, (int) payload));
     return acquisition;
-  }
-
-  /** @return whether the stream was closed */
-  public boolean isClosed() {
-    return closed;
   }
 
   /** Ends the acquisition if one runs, then closes the stream. Later calls do nothing. */
   @Override
   public void close() {
-    if (closed) {
-      return;
-    }
-    closed = true;
-    try {
-      if (acquisition != null) {
-        acquisition.close();
-      }
-    } finally {
-      camera.forget(this);
-      stream.close();
-    }
+    super.close();
+  }
+
+  @Override
+  void closeSelf() {
+    camera.forget(this);
+    stream.close();
+  }
+
+  @Override
+  String describe() {
+    return "Stream of camera " + camera.id();
   }
 
   String cameraId() {
     return camera.id();
-  }
-
-  private void checkOpen() {
-    if (closed) {
-      throw new IllegalStateException("Stream of camera " + camera.id() + " is closed");
-    }
   }
 }

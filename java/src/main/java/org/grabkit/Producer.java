@@ -23,7 +23,7 @@ import org.grabkit.gentl.gentlJNI;
  * Only one producer can be loaded in a process at a time; {@link #close()} closes every camera
  * opened through it and unloads it. Not safe for use by several threads at once.
  */
-public final class Producer implements AutoCloseable {
+public final class Producer extends Owner {
   // How long a producer may take to look for new interfaces and devices.
   private static final long DISCOVERY_TIMEOUT_MS = 1000;
 
@@ -31,8 +31,6 @@ public final class Producer implements AutoCloseable {
   private final GenTLProducer library;
   private final TransportLayer system;
   private final Map<String, TLInterface> openInterfaces = new LinkedHashMap<>();
-  private final List<Camera> cameras = new ArrayList<>();
-  private boolean closed;
 
   private Producer(Path path, GenTLProducer library, TransportLayer system) {
     this.path = path;
@@ -176,28 +174,22 @@ public final class Producer implements AutoCloseable {
                 return null;
               });
       if (camera != null) {
-        cameras.add(camera);
-        return camera;
+        return adopt(camera);
       }
     }
     throw new NoSuchElementException(
         "No device '" + deviceId + "' (devices: " + String.join(", ", known) + ")");
   }
 
-  /** @return whether {@link #close()} was called */
-  public boolean isClosed() {
-    return closed;
-  }
-
   /** Closes the cameras opened through this producer, then the system, and unloads the file. */
   @Override
   public void close() {
-    if (closed) {
-      return;
-    }
-    closed = true;
+    super.close();
+  }
+
+  @Override
+  void closeSelf() {
     try {
-      Resources.closeAll(new ArrayList<>(cameras));
       Resources.closeAll(new ArrayList<>(openInterfaces.values()));
     } finally {
       openInterfaces.clear();
@@ -209,14 +201,9 @@ public final class Producer implements AutoCloseable {
     }
   }
 
-  void forget(Camera camera) {
-    cameras.remove(camera);
-  }
-
-  private void checkOpen() {
-    if (closed) {
-      throw new IllegalStateException("Producer " + path + " is closed");
-    }
+  @Override
+  String describe() {
+    return "Producer " + path;
   }
 
   private String systemText(int cmd) {

@@ -40,14 +40,7 @@ final class Unknown {
   }
 
   static OptionalLong askLong(LongSupplier query) {
-    try {
-      return OptionalLong.of(query.getAsLong());
-    } catch (GenTLException e) {
-      if (isUnknown(e)) {
-        return OptionalLong.empty();
-      }
-      throw e;
-    }
+    return ask(query::getAsLong).map(OptionalLong::of).orElse(OptionalLong.empty());
   }
 
   /** Text that may be unknown, as the empty string. */

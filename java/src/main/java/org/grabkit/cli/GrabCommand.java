@@ -11,24 +11,15 @@ import org.grabkit.Frame;
 import org.grabkit.gentl.TimeoutException;
 
 /** {@code grabkit grab}: acquires frames with a live progress line, keeps the last as PNG. */
-final class GrabCommand implements Command {
+final class GrabCommand extends Command {
   // Often enough to look live, rarely enough not to cost frames.
   private static final long PROGRESS_EVERY_NS = 200_000_000L;
 
-  @Override
-  public String name() {
-    return "grab";
-  }
-
-  @Override
-  public String summary() {
-    return "acquire frames, show the rate, write the last one as PNG";
-  }
-
-  @Override
-  public String help() {
-    return String.join(
-        "\n",
+  GrabCommand() {
+    super(
+        "grab",
+        "acquire frames, show the rate, write the last one as PNG",
+        Set.of("--frames", "--device", "--buffers", "--png", "--timeout"),
         "usage: grabkit [--cti PATH] grab [--frames N] [--device ID] [--buffers K] [--png FILE]",
         "                                 [--timeout MS]",
         "",
@@ -43,12 +34,7 @@ final class GrabCommand implements Command {
   }
 
   @Override
-  public Set<String> valued() {
-    return Set.of("--frames", "--device", "--buffers", "--png", "--timeout");
-  }
-
-  @Override
-  public int run(Options options, Session session) {
+  int run(Options options, Session session) {
     if (!options.positional().isEmpty()) {
       throw CliException.usage("grab takes no arguments besides its options");
     }

@@ -13,21 +13,12 @@ import org.grabkit.SystemInfo;
 import org.grabkit.gentl.GenTLException;
 
 /** {@code grabkit info}: the tree of systems, interfaces, devices and streams. */
-final class InfoCommand implements Command {
-  @Override
-  public String name() {
-    return "info";
-  }
-
-  @Override
-  public String summary() {
-    return "list systems, interfaces, devices and streams with their information";
-  }
-
-  @Override
-  public String help() {
-    return String.join(
-        "\n",
+final class InfoCommand extends Command {
+  InfoCommand() {
+    super(
+        "info",
+        "list systems, interfaces, devices and streams with their information",
+        Set.of(),
         "usage: grabkit [--cti PATH] info",
         "",
         "Lists each producer's system, its interfaces, their devices and each device's data",
@@ -36,12 +27,7 @@ final class InfoCommand implements Command {
   }
 
   @Override
-  public Set<String> valued() {
-    return Set.of();
-  }
-
-  @Override
-  public int run(Options options, Session session) {
+  int run(Options options, Session session) {
     if (!options.positional().isEmpty()) {
       throw CliException.usage("info takes no arguments");
     }

@@ -6,41 +6,27 @@ import java.util.Set;
 import org.grabkit.AccessMode;
 
 /** {@code grabkit regs}: raw register access. */
-final class RegsCommand implements Command {
+final class RegsCommand extends Command {
   private static final int LINE = 16;
   private static final HexFormat HEX = HexFormat.of();
 
-  @Override
-  public String name() {
-    return "regs";
-  }
-
-  @Override
-  public String summary() {
-    return "read or write a device's registers";
-  }
-
-  @Override
-  public String help() {
-    return String.join(
-        "\n",
+  RegsCommand() {
+    super(
+        "regs",
+        "read or write a device's registers",
+        Set.of("--device"),
         "usage: grabkit [--cti PATH] regs [--device ID] read ADDR LEN",
         "       grabkit [--cti PATH] regs [--device ID] write ADDR HEX",
         "",
         "read prints LEN bytes from ADDR as a hex dump; write writes the bytes HEX (in memory",
         "order, e.g. 80020000 is 640 in a little-endian 32-bit register). ADDR and LEN are",
-        "decimal or 0x-hex. The sim camera starts from its defaults at each open, so a write",
-        "lasts only for this command.",
+        "decimal or 0x-hex. The simulated camera starts from its defaults at each open, so a",
+        "write lasts only for this command.",
         "  --device ID   the device (default: the first one listed)");
   }
 
   @Override
-  public Set<String> valued() {
-    return Set.of("--device");
-  }
-
-  @Override
-  public int run(Options options, Session session) {
+  int run(Options options, Session session) {
     List<String> args = options.positional();
     if (args.size() != 3 || !(args.get(0).equals("read") || args.get(0).equals("write"))) {
       throw CliException.usage("regs needs 'read ADDR LEN' or 'write ADDR HEX'");

@@ -10,21 +10,12 @@ import java.util.Set;
 import org.grabkit.AccessMode;
 
 /** {@code grabkit xml}: a device's GenICam description file. */
-final class XmlCommand implements Command {
-  @Override
-  public String name() {
-    return "xml";
-  }
-
-  @Override
-  public String summary() {
-    return "print a device's GenICam description file (unzipped)";
-  }
-
-  @Override
-  public String help() {
-    return String.join(
-        "\n",
+final class XmlCommand extends Command {
+  XmlCommand() {
+    super(
+        "xml",
+        "print a device's GenICam description file (unzipped)",
+        Set.of("--device", "--out"),
         "usage: grabkit [--cti PATH] xml [--device ID] [--out FILE]",
         "",
         "Prints the description file of the device's first URL: Local: files are read from",
@@ -34,12 +25,7 @@ final class XmlCommand implements Command {
   }
 
   @Override
-  public Set<String> valued() {
-    return Set.of("--device", "--out");
-  }
-
-  @Override
-  public int run(Options options, Session session) {
+  int run(Options options, Session session) {
     if (!options.positional().isEmpty()) {
       throw CliException.usage("xml takes no arguments");
     }
