@@ -30,7 +30,12 @@ mvn_batch() { mvn -B -ntp -f java/pom.xml "$@"; }
 case "${1:-}" in
   main)
     need_packages libgtest-dev
-    mvn_batch -q package -DskipTests
+    # The build's own output only matters when it fails.
+    mkdir -p build
+    if ! mvn_batch -q package -DskipTests >build/main-build.log 2>&1; then
+      cat build/main-build.log >&2
+      exit 1
+    fi
     shift
     if (($# == 0)); then
       set -- grab --frames 100 --png build/grabkit-frame.png
