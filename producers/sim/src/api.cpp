@@ -141,40 +141,43 @@ GC_ERROR GCWritePort(PORT_HANDLE hPort, uint64_t iAddress, const void* pBuffer, 
   });
 }
 
-GC_ERROR GCReadPortStacked(PORT_HANDLE hPort, PORT_REGISTER_STACK_ENTRY* pEntries,
-                           size_t* piNumEntries) {
-  return guarded(__func__, [&] {
+namespace {
+// Runs `access` on each entry in order; on a failure the count tells how many
+// entries were done before it.
+template <typename Access>
+GC_ERROR stackedAccess(const char* function, PORT_HANDLE hPort, PORT_REGISTER_STACK_ENTRY* pEntries,
+                       size_t* piNumEntries, Access access) {
+  return guarded(function, [&] {
     auto lock = lib().lock();
     auto port = lib().port(hPort);
     need(piNumEntries, "entry count");
     if (*piNumEntries != 0) need(pEntries, "entries");
     for (size_t i = 0; i < *piNumEntries; ++i) {
       try {
-        port->read(pEntries[i].Address, pEntries[i].pBuffer, pEntries[i].Size);
-      } catch (const Failure&) {
-        *piNumEntries = i;  // the entries before this one were done
-        throw;
-      }
-    }
-  });
-}
-
-GC_ERROR GCWritePortStacked(PORT_HANDLE hPort, PORT_REGISTER_STACK_ENTRY* pEntries,
-                            size_t* piNumEntries) {
-  return guarded(__func__, [&] {
-    auto lock = lib().lock();
-    auto port = lib().port(hPort);
-    need(piNumEntries, "entry count");
-    if (*piNumEntries != 0) need(pEntries, "entries");
-    for (size_t i = 0; i < *piNumEntries; ++i) {
-      try {
-        port->write(pEntries[i].Address, pEntries[i].pBuffer, pEntries[i].Size);
+        access(*port, pEntries[i]);
       } catch (const Failure&) {
         *piNumEntries = i;
         throw;
       }
     }
   });
+}
+}  // namespace
+
+GC_ERROR GCReadPortStacked(PORT_HANDLE hPort, PORT_REGISTER_STACK_ENTRY* pEntries,
+                           size_t* piNumEntries) {
+  return stackedAccess(__func__, hPort, pEntries, piNumEntries,
+                       [](auto& port, const PORT_REGISTER_STACK_ENTRY& e) {
+                         port.read(e.Address, e.pBuffer, e.Size);
+                       });
+}
+
+GC_ERROR GCWritePortStacked(PORT_HANDLE hPort, PORT_REGISTER_STACK_ENTRY* pEntries,
+                            size_t* piNumEntries) {
+  return stackedAccess(__func__, hPort, pEntries, piNumEntries,
+                       [](auto& port, const PORT_REGISTER_STACK_ENTRY& e) {
+                         port.write(e.Address, e.pBuffer, e.Size);
+                       });
 }
 
 GC_ERROR GCGetPortURL(PORT_HANDLE hPort, char* sURL, size_t* piSize) {

@@ -18,14 +18,17 @@ public final class Diagnostics {
 
   /**
    * Runs an action and returns what native code (the library and the producer) wrote to the
-   * process's standard error meanwhile, e.g. the producer's complaints while loading. Java's own
-   * {@code System.err} is not captured. At most 20480 bytes are kept; more is dropped.
+   * process's standard error (descriptor 2) meanwhile, e.g. the producer's complaints while
+   * loading. At most 20480 bytes are kept; more is dropped, and writers never block.
    *
    * @param action what to run; an exception it throws ends the capture and propagates
    * @return the captured text
+   * @throws IllegalStateException if the descriptors could not be redirected
    */
   public static synchronized String captureStandardError(Runnable action) {
-    gentlJNI.StdErrRedirectStart();
+    if (gentlJNI.StdErrRedirectStart() != 0) {
+      throw new IllegalStateException("standard error could not be redirected");
+    }
     String captured;
     try {
       action.run();

@@ -20,15 +20,6 @@ final class StdErr {
 
   /** What {@code action} writes to standard error. */
   static String capture(Runnable action) {
-    if (gentlJNI.StdErrRedirectStart() != 0) {
-      throw new IllegalStateException("capture did not start");
-    }
-    String captured;
-    try {
-      action.run();
-    } finally {
-      captured = gentlJNI.StdErrRedirectStop();
-    }
-    return captured;
+    return org.grabkit.Diagnostics.captureStandardError(action);
   }
 }
