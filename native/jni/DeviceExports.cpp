@@ -48,7 +48,4 @@ GRABKIT_JNI(jlong, Device_1openDataStream)(JNIEnv* env, jclass, jlong self, jobj
     return newHolder(instance<Device>(env, self, "Device").openDataStream(std::move(name)));
   });
 }
-GRABKIT_JNI(jlong, Device_1impl_1getDataStreamIDs)(JNIEnv* env, jclass, jlong self, jobject) {
-  return frame(
-      env, [&] { return toJavaList(instance<Device>(env, self, "Device").getDataStreamIDs()); });
-}
+GRABKIT_LIST_RESULT(Device, impl_1getDataStreamIDs, getDataStreamIDs)

@@ -35,15 +35,5 @@ GRABKIT_GETTER_1(jstring, TLInterface, getInfoString, asString)
 GRABKIT_GETTER(jstring, TLInterface, getID, asString)
 GRABKIT_GETTER(jstring, TLInterface, getDisplayName, asString)
 GRABKIT_GETTER(jstring, TLInterface, getTransportLayerType, asString)
-GRABKIT_JNI(jboolean, TLInterface_1updateDeviceList)
-(JNIEnv* env, jclass, jlong self, jobject, jlong timeout) {
-  return frame(env, [&] {
-    return asBool(env, instance<TLInterface>(env, self, "TLInterface")
-                           .updateDeviceList(static_cast<uint64_t>(timeout)));
-  });
-}
-GRABKIT_JNI(jlong, TLInterface_1impl_1getDeviceList)(JNIEnv* env, jclass, jlong self, jobject) {
-  return frame(env, [&] {
-    return toJavaList(instance<TLInterface>(env, self, "TLInterface").impl_getDeviceList());
-  });
-}
+GRABKIT_GETTER_TIMEOUT(jboolean, TLInterface, updateDeviceList, asBool)
+GRABKIT_LIST_RESULT(TLInterface, impl_1getDeviceList, impl_getDeviceList)

@@ -80,6 +80,19 @@ jlong asHolder(JNIEnv*, std::shared_ptr<T> object) {
     return frame(env,                                                                            \
                  [&] { return convert(env, instance<Class>(env, self, #Class).method(a, b)); }); \
   }
+// Class_method(holder, proxy, long timeout) → convert(result): the list updates.
+#define GRABKIT_GETTER_TIMEOUT(JType, Class, method, convert)                                   \
+  GRABKIT_JNI(JType, Class##_1##method)(JNIEnv * env, jclass, jlong self, jobject, jlong t) {   \
+    return frame(env, [&] {                                                                     \
+      return convert(env, instance<Class>(env, self, #Class).method(static_cast<uint64_t>(t))); \
+    });                                                                                         \
+  }
+// Class_jname(holder, proxy) → the address of a new native list of method()'s
+// result, owned by the caller.
+#define GRABKIT_LIST_RESULT(Class, jname, method)                                               \
+  GRABKIT_JNI(jlong, Class##_1##jname)(JNIEnv * env, jclass, jlong self, jobject) {             \
+    return frame(env, [&] { return toJavaList(instance<Class>(env, self, #Class).method()); }); \
+  }
 // Class_method(holder, proxy) with no result.
 #define GRABKIT_VOID(Class, method)                                                 \
   GRABKIT_JNI(void, Class##_1##method)(JNIEnv * env, jclass, jlong self, jobject) { \

@@ -24,15 +24,5 @@ GRABKIT_JNI(jlong, new_1TransportLayer)(JNIEnv* env, jclass, jlong producer, job
   });
 }
 GRABKIT_MODULE_EXPORTS(TransportLayer)
-GRABKIT_JNI(jboolean, TransportLayer_1updateInterfacesList)
-(JNIEnv* env, jclass, jlong self, jobject, jlong timeout) {
-  return frame(env, [&] {
-    return asBool(env, instance<TransportLayer>(env, self, "TransportLayer")
-                           .updateInterfacesList(static_cast<uint64_t>(timeout)));
-  });
-}
-GRABKIT_JNI(jlong, TransportLayer_1impl_1getInterfaces)(JNIEnv* env, jclass, jlong self, jobject) {
-  return frame(env, [&] {
-    return toJavaList(instance<TransportLayer>(env, self, "TransportLayer").impl_getInterfaces());
-  });
-}
+GRABKIT_GETTER_TIMEOUT(jboolean, TransportLayer, updateInterfacesList, asBool)
+GRABKIT_LIST_RESULT(TransportLayer, impl_1getInterfaces, impl_getInterfaces)

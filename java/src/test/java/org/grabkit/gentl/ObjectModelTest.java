@@ -72,6 +72,15 @@ class ObjectModelTest {
       }
       ds = gentlJNI.Device_openDataStream(dev, null, "Stream0");
     }
+
+    /** Releases the test's five holders, root first. */
+    void release() {
+      gentlJNI.delete_GenTLProducer(producer);
+      gentlJNI.delete_TransportLayer(tl);
+      gentlJNI.delete_TLInterface(itf);
+      gentlJNI.delete_Device(dev);
+      gentlJNI.delete_DataStream(ds);
+    }
   }
 
   private static String closedMessage(Executable e) {
@@ -329,11 +338,7 @@ class ObjectModelTest {
     gentlJNI.Buffer_clear(buffer, null);
     assertEquals(0, memory.get(0));
     gentlJNI.delete_Buffer(buffer);
-    gentlJNI.delete_GenTLProducer(t.producer);
-    gentlJNI.delete_TransportLayer(t.tl);
-    gentlJNI.delete_TLInterface(t.itf);
-    gentlJNI.delete_Device(t.dev);
-    gentlJNI.delete_DataStream(t.ds);
+    t.release();
   }
 
   private static void fill(java.nio.ByteBuffer memory) {
@@ -357,11 +362,7 @@ class ObjectModelTest {
             () -> gentlJNI.Port_read(port, null, 0, java.nio.ByteBuffer.allocateDirect(4)));
     assertEquals("No GenTL producer is loaded, cannot call GCReadPort (ID: -1002)", e.getMessage());
     gentlJNI.delete_Port(port);
-    gentlJNI.delete_DataStream(t.ds);
-    gentlJNI.delete_Device(t.dev);
-    gentlJNI.delete_TLInterface(t.itf);
-    gentlJNI.delete_TransportLayer(t.tl);
-    gentlJNI.delete_GenTLProducer(t.producer);
+    t.release();
   }
 
   @Test
@@ -388,11 +389,7 @@ class ObjectModelTest {
                 NullPointerException.class,
                 () -> gentlJNI.DataStream_revokeBuffer(t.ds, null, 0, null))
             .getMessage());
-    gentlJNI.delete_GenTLProducer(t.producer);
-    gentlJNI.delete_TransportLayer(t.tl);
-    gentlJNI.delete_TLInterface(t.itf);
-    gentlJNI.delete_Device(t.dev);
-    gentlJNI.delete_DataStream(t.ds);
+    t.release();
   }
 
   @Test
