@@ -23,23 +23,12 @@ using Grabkit::TLInterface;
   GRABKIT_GETTER_1(jstring, Class, getInfoString, asString)       \
   GRABKIT_GETTER(jint, Class, getAccessStatus, asInt)
 
-GRABKIT_JNI(jlong, new_1DeviceInfo)(JNIEnv* env, jclass, jlong iface, jobject, jstring id) {
-  return frame(env, [&] {
-    std::string name = toString(env, id);
-    return newHolder(std::make_shared<DeviceInfo>(parent<TLInterface>(env, iface, "TLInterface"),
-                                                  std::move(name)));
-  });
-}
+GRABKIT_NEW_RECORD(DeviceInfo, TLInterface)
 GRABKIT_DEVICE_STRINGS(DeviceInfo)
 GRABKIT_GETTER_1(jlong, DeviceInfo, open, asHolder)
 GRABKIT_DELETE(DeviceInfo)
 
-GRABKIT_JNI(jlong, new_1Device)(JNIEnv* env, jclass, jlong iface, jobject, jint h) {
-  return frame(env, [&] {
-    return newHolder(std::make_shared<Device>(parent<TLInterface>(env, iface, "TLInterface"),
-                                              fromJavaHandle(h)));
-  });
-}
+GRABKIT_NEW_MODULE(Device, TLInterface)
 GRABKIT_MODULE_EXPORTS(Device)
 GRABKIT_DEVICE_STRINGS(Device)
 GRABKIT_JNI(jlong, Device_1openDataStream)(JNIEnv* env, jclass, jlong self, jobject, jstring id) {

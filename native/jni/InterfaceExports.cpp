@@ -10,13 +10,7 @@ using Grabkit::InterfaceInfo;
 using Grabkit::TLInterface;
 using Grabkit::TransportLayer;
 
-GRABKIT_JNI(jlong, new_1InterfaceInfo)(JNIEnv* env, jclass, jlong tl, jobject, jstring id) {
-  return frame(env, [&] {
-    std::string name = toString(env, id);
-    return newHolder(std::make_shared<InterfaceInfo>(
-        parent<TransportLayer>(env, tl, "TransportLayer"), std::move(name)));
-  });
-}
+GRABKIT_NEW_RECORD(InterfaceInfo, TransportLayer)
 GRABKIT_GETTER(jstring, InterfaceInfo, getID, asString)
 GRABKIT_GETTER_1(jstring, InterfaceInfo, getInfoString, asString)
 GRABKIT_GETTER(jstring, InterfaceInfo, getDisplayName, asString)
@@ -24,12 +18,7 @@ GRABKIT_GETTER(jstring, InterfaceInfo, getTransportLayerType, asString)
 GRABKIT_GETTER(jlong, InterfaceInfo, open, asHolder)
 GRABKIT_DELETE(InterfaceInfo)
 
-GRABKIT_JNI(jlong, new_1TLInterface)(JNIEnv* env, jclass, jlong tl, jobject, jint h) {
-  return frame(env, [&] {
-    return newHolder(std::make_shared<TLInterface>(
-        parent<TransportLayer>(env, tl, "TransportLayer"), fromJavaHandle(h)));
-  });
-}
+GRABKIT_NEW_MODULE(TLInterface, TransportLayer)
 GRABKIT_MODULE_EXPORTS(TLInterface)
 GRABKIT_GETTER_1(jstring, TLInterface, getInfoString, asString)
 GRABKIT_GETTER(jstring, TLInterface, getID, asString)

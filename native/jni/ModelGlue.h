@@ -104,6 +104,24 @@ jlong asHolder(JNIEnv*, std::shared_ptr<T> object) {
   GRABKIT_JNI(void, delete_1##Class)(JNIEnv * env, jclass, jlong self) { \
     frame(env, [&] { deleteHolder<Class>(self); });                      \
   }
+// new_Class(parent holder, parent proxy, int handle): a module around a handle
+// that Java got elsewhere; the new object closes it in the producer.
+#define GRABKIT_NEW_MODULE(Class, Parent)                                                \
+  GRABKIT_JNI(jlong, new_1##Class)(JNIEnv * env, jclass, jlong up, jobject, jint h) {    \
+    return frame(env, [&] {                                                              \
+      return newHolder(                                                                  \
+          std::make_shared<Class>(parent<Parent>(env, up, #Parent), fromJavaHandle(h))); \
+    });                                                                                  \
+  }
+// new_Class(parent holder, parent proxy, String id): a record of a listed module.
+#define GRABKIT_NEW_RECORD(Class, Parent)                                                 \
+  GRABKIT_JNI(jlong, new_1##Class)(JNIEnv * env, jclass, jlong up, jobject, jstring id) { \
+    return frame(env, [&] {                                                               \
+      std::string name = toString(env, id);                                               \
+      return newHolder(                                                                   \
+          std::make_shared<Class>(parent<Parent>(env, up, #Parent), std::move(name)));    \
+    });                                                                                   \
+  }
 // The common operations of the four modules below the producer.
 #define GRABKIT_MODULE_EXPORTS(Class)                 \
   GRABKIT_VOID(Class, close)                          \

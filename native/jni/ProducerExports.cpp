@@ -17,12 +17,7 @@ GRABKIT_GETTER(jboolean, GenTLProducer, checkValid, asBool)
 GRABKIT_GETTER(jlong, GenTLProducer, openTransportLayer, asHolder)
 GRABKIT_DELETE(GenTLProducer)
 
-GRABKIT_JNI(jlong, new_1TransportLayer)(JNIEnv* env, jclass, jlong producer, jobject, jint h) {
-  return frame(env, [&] {
-    return newHolder(std::make_shared<TransportLayer>(
-        parent<GenTLProducer>(env, producer, "GenTLProducer"), fromJavaHandle(h)));
-  });
-}
+GRABKIT_NEW_MODULE(TransportLayer, GenTLProducer)
 GRABKIT_MODULE_EXPORTS(TransportLayer)
 GRABKIT_GETTER_TIMEOUT(jboolean, TransportLayer, updateInterfacesList, asBool)
 GRABKIT_LIST_RESULT(TransportLayer, impl_1getInterfaces, impl_getInterfaces)

@@ -21,12 +21,7 @@ constexpr const char* kConstBufferNull = "Grabkit::Buffer const & reference is n
 constexpr const char* kBufferNull = "Grabkit::Buffer & reference is null";
 }  // namespace
 
-GRABKIT_JNI(jlong, new_1DataStream)(JNIEnv* env, jclass, jlong device, jobject, jint h) {
-  return frame(env, [&] {
-    return newHolder(
-        std::make_shared<DataStream>(parent<Device>(env, device, "Device"), fromJavaHandle(h)));
-  });
-}
+GRABKIT_NEW_MODULE(DataStream, Device)
 GRABKIT_MODULE_EXPORTS(DataStream)
 GRABKIT_JNI(jlong, DataStream_1announceBuffer)
 (JNIEnv* env, jclass, jlong self, jobject, jobject buffer, jint user) {
