@@ -34,7 +34,7 @@ GRABKIT_DEVICE_STRINGS(Device)
 GRABKIT_JNI(jlong, Device_1openDataStream)(JNIEnv* env, jclass, jlong self, jobject, jstring id) {
   return frame(env, [&] {
     std::string name = toString(env, id);
-    return newHolder(instance<Device>(env, self, "Device").openDataStream(std::move(name)));
+    return newHolder(instance<Device>(env, self, "Device")->openDataStream(std::move(name)));
   });
 }
 GRABKIT_LIST_RESULT(Device, impl_1getDataStreamIDs, getDataStreamIDs)

@@ -18,7 +18,8 @@ constexpr JavaClassRow kJavaClasses[] = {
     {3, "java/lang/RuntimeException"},     {4, "java/lang/IndexOutOfBoundsException"},
     {5, "java/lang/ArithmeticException"},  {6, "java/lang/IllegalArgumentException"},
     {7, "java/lang/NullPointerException"}, {8, "java/lang/RuntimeException"},
-    {9, "java/lang/UnknownError"},         {0, "java/lang/UnknownError"},
+    {9, "java/lang/UnknownError"},         {10, "java/lang/IllegalStateException"},
+    {0, "java/lang/UnknownError"},
 };
 
 void throwByPath(JNIEnv* env, const char* path, const char* message) {
@@ -28,6 +29,17 @@ void throwByPath(JNIEnv* env, const char* path, const char* message) {
 }  // namespace
 
 void throwJava(JNIEnv* env, int code, const char* message) {
+  if (code == kJavaReadOnlyBufferException) {
+    // The class has no constructor that takes a message.
+    env->ExceptionClear();
+    jclass cls = env->FindClass("java/nio/ReadOnlyBufferException");
+    if (cls == nullptr) return;
+    jmethodID init = env->GetMethodID(cls, "<init>", "()V");
+    if (init == nullptr) return;
+    auto e = static_cast<jthrowable>(env->NewObject(cls, init));
+    if (e != nullptr) env->Throw(e);
+    return;
+  }
   const JavaClassRow* row = kJavaClasses;
   while (row->code != code && row->code != 0) ++row;
   env->ExceptionClear();
@@ -51,11 +63,56 @@ std::string toString(JNIEnv* env, jstring s) {
   return copy;
 }
 
-jstring toJava(JNIEnv* env, const std::string& s) {
-  return env->NewStringUTF(s.c_str());
+std::string toBytes(JNIEnv* env, jbyteArray bytes) {
+  if (bytes == nullptr) raiseJava(env, kJavaNullPointerException, "null path");
+  jsize n = env->GetArrayLength(bytes);
+  std::string copy(static_cast<size_t>(n), '\0');
+  env->GetByteArrayRegion(bytes, 0, n, reinterpret_cast<jbyte*>(copy.data()));
+  if (env->ExceptionCheck()) throw JavaExceptionPending{};
+  return copy;
 }
 
-DirectMemory toDirect(JNIEnv* env, jobject buffer) {
+std::u16string decodeUtf8(const std::string& s) {
+  std::u16string out;
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  const unsigned char* end = p + strnlen(s.data(), s.size());
+  out.reserve(static_cast<size_t>(end - p));
+  while (p < end) {
+    unsigned char b = *p;
+    int extra = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : -1;
+    uint32_t cp = extra == 0 ? b : extra == 1 ? (b & 0x1F) : extra == 2 ? (b & 0x0F) : (b & 0x07);
+    bool ok = extra >= 0 && end - p > extra;
+    for (int i = 1; ok && i <= extra; ++i) {
+      ok = (p[i] & 0xC0) == 0x80;
+      cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF are invalid too.
+    static constexpr uint32_t kMinimum[] = {0, 0x80, 0x800, 0x10000};
+    ok = ok && cp >= kMinimum[extra] && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
+    if (!ok) {
+      out.push_back(u'\uFFFD');
+      ++p;
+      continue;
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+    p += extra + 1;
+  }
+  return out;
+}
+
+jstring toJava(JNIEnv* env, const std::string& s) {
+  std::u16string text = decodeUtf8(s);
+  return env->NewString(reinterpret_cast<const jchar*>(text.data()),
+                        static_cast<jsize>(text.size()));
+}
+
+DirectMemory toDirect(JNIEnv* env, jobject buffer, bool writable) {
   void* data = nullptr;
   jlong capacity = 0;
   if (buffer != nullptr) {
@@ -63,7 +120,32 @@ DirectMemory toDirect(JNIEnv* env, jobject buffer) {
     capacity = env->GetDirectBufferCapacity(buffer);
   }
   if (data == nullptr) raiseJava(env, kJavaRuntimeException, "ByteBuffer must be direct.");
+  if (writable) {
+    static jmethodID isReadOnly = [env] {
+      jclass cls = env->FindClass("java/nio/Buffer");
+      return cls == nullptr ? nullptr : env->GetMethodID(cls, "isReadOnly", "()Z");
+    }();
+    if (isReadOnly == nullptr) throw JavaExceptionPending{};
+    jboolean readOnly = env->CallBooleanMethod(buffer, isReadOnly);
+    if (env->ExceptionCheck()) throw JavaExceptionPending{};
+    if (readOnly) raiseJava(env, kJavaReadOnlyBufferException, "");
+  }
   return DirectMemory{data, static_cast<size_t>(capacity)};
+}
+
+std::shared_ptr<void> keepReachable(JNIEnv* env, jobject object) {
+  JavaVM* vm = nullptr;
+  if (env->GetJavaVM(&vm) != JNI_OK) throw std::runtime_error("no Java VM");
+  jobject ref = env->NewGlobalRef(object);
+  if (ref == nullptr) throw JavaExceptionPending{};
+  return std::shared_ptr<void>(ref, [vm](void* r) {
+    JNIEnv* e = nullptr;
+    // Released by a Java thread (a native call or the Cleaner's); a thread
+    // the VM doesn't know would have to leave the reference behind.
+    if (vm->GetEnv(reinterpret_cast<void**>(&e), JNI_VERSION_1_6) == JNI_OK) {
+      e->DeleteGlobalRef(static_cast<jobject>(r));
+    }
+  });
 }
 
 jlong checkedUnsigned(uint64_t value) {

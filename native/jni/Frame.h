@@ -38,6 +38,8 @@ enum JavaError : int {
   kJavaIllegalArgumentException = 6,
   kJavaNullPointerException = 7,
   kJavaUnknownError = 9,
+  kJavaIllegalStateException = 10,
+  kJavaReadOnlyBufferException = 11,
 };
 
 // Drops a pending Java exception and throws the standard one of `code`.
@@ -64,6 +66,8 @@ auto frame(JNIEnv* env, Op&& op) noexcept -> decltype(op()) {
   } catch (const JavaExceptionPending&) {
   } catch (const IndexOutOfRange& e) {
     throwJava(env, kJavaIndexOutOfBoundsException, e.what());
+  } catch (const StaleObject& e) {
+    throwJava(env, kJavaIllegalStateException, e.what());
   } catch (const GenTLException& e) {
     throwGenTL(env, e);
   } catch (const std::exception& e) {
@@ -76,15 +80,25 @@ auto frame(JNIEnv* env, Op&& op) noexcept -> decltype(op()) {
 
 // Java String → bytes (modified UTF-8 as the VM gives them, up to a NUL).
 std::string toString(JNIEnv* env, jstring s);
-// Bytes up to the first NUL → Java String (null if the VM fails).
+// Java byte[] → the same bytes (a path as UTF-8 from Java's own encoder).
+std::string toBytes(JNIEnv* env, jbyteArray bytes);
+// Bytes up to the first NUL, decoded as UTF-8 with U+FFFD for each invalid
+// byte → Java String (null if the VM fails). Producers hand us bytes, not the
+// VM's modified UTF-8, so nothing they send can cut a string short.
 jstring toJava(JNIEnv* env, const std::string& s);
+// The UTF-16 of toJava, for tests without a VM.
+std::u16string decodeUtf8(const std::string& s);
 
 struct DirectMemory {
   void* data;
   size_t size;
 };
 // A direct ByteBuffer's whole capacity; position and limit are not read.
-DirectMemory toDirect(JNIEnv* env, jobject buffer);
+// `writable`: the library or the producer writes into it, so a read-only
+// buffer is refused with ReadOnlyBufferException.
+DirectMemory toDirect(JNIEnv* env, jobject buffer, bool writable = false);
+// Keeps a Java object reachable while the result lives (a global reference).
+std::shared_ptr<void> keepReachable(JNIEnv* env, jobject object);
 
 // Unsigned 64-bit results must fit in a Java long.
 jlong checkedUnsigned(uint64_t value);

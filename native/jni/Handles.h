@@ -9,15 +9,19 @@
 // truncated handle therefore never reaches a producer: an int of the token
 // range that was never handed out is refused before any producer call.
 //
-// Tokens are never retired: a handle that the producer closed or revoked keeps
-// its token, so passing it again reaches the producer, which gives its own
-// answer. The table grows by one entry per distinct wide value.
+// A token is retired when the producer has closed or revoked what it stands
+// for, and all tokens of a load when the load is closed, so a long-running
+// process that opens and closes buffers never runs out. Freed tokens are
+// reused oldest first, which keeps a stale token from meeting a new handle for
+// as long as possible; a token that stands for nothing is refused.
 #ifndef GRABKIT_JNI_HANDLES_H
 #define GRABKIT_JNI_HANDLES_H
 
 #include <cstdint>
+#include <deque>
+#include <map>
 #include <mutex>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace Grabkit::Jni {
@@ -36,24 +40,57 @@ class HandleTable {
   // `capacity` tokens at most are issued (tests use a small one).
   explicit HandleTable(uint32_t capacity = kTokenRange) : capacity_(capacity) {}
 
-  // The int that stands for `handle` in Java. Throws ResourceExhaustedException
-  // when every token is taken.
-  int32_t toJava(void* handle);
+  // The int that stands for `handle` of the load `owner` in Java. Throws
+  // ResourceExhaustedException when every token is taken.
+  int32_t toJava(void* handle, const void* owner = nullptr);
   // The handle behind an int from Java. Throws InvalidHandleException for a
-  // token that this table never issued.
+  // token that stands for nothing.
   void* fromJava(int32_t value) const;
+  // Retires the token of `handle`, if it has one.
+  void release(const void* owner, void* handle);
+  // Retires every token of `owner`.
+  void releaseAll(const void* owner);
+  // Tokens in use.
+  size_t size() const;
 
  private:
+  struct Slot {
+    void* handle = nullptr;
+    const void* owner = nullptr;
+    bool used = false;
+  };
+  void retire(uint32_t index);
+
   const uint32_t capacity_;
   mutable std::mutex mutex_;
-  std::unordered_map<void*, int32_t> tokens_;
-  std::vector<void*> handles_;  // handles_[token - kFirstToken]
+  std::map<std::pair<const void*, void*>, int32_t> tokens_;
+  std::vector<Slot> slots_;  // slots_[token - kFirstToken]
+  std::deque<uint32_t> free_;
 };
 
 // Through the one process-wide table: every export that passes a GenTL handle
 // (systems, interfaces, devices, streams, buffers, ports, events) uses these.
+// A handle belongs to the load that this thread's calls go to.
 int32_t toJavaHandle(void* handle);
 void* fromJavaHandle(int32_t value);
+void releaseJavaHandle(const void* owner, void* handle);
+void releaseJavaHandles(const void* owner);
+// A handle the producer just opened, as a Java int; when no token is left the
+// opened object is undone (closed in the producer) before the exception
+// leaves, so that nothing stays open that Java can't name.
+template <typename Undo>
+int32_t handOut(void* handle, Undo undo) {
+  try {
+    return toJavaHandle(handle);
+  } catch (...) {
+    try {
+      undo(handle);
+    } catch (...) {
+      // The reason the handle can't be handed out matters more.
+    }
+    throw;
+  }
+}
 
 // User values (the user pointer of an announced buffer) and buffer addresses
 // are Java's own numbers or only informative: sign-extended in, low 32 bits

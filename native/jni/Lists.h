@@ -1,12 +1,14 @@
-// The lists that carry collections across the Java boundary: vectors handed
-// to Java by their own address (a Java long), of strings or of shared
-// references to model objects. Free of JNI types, so that the native tests can
-// check them without a virtual machine.
+// The lists that carry collections across the Java boundary: vectors of
+// strings or of shared references to model objects, handed to Java as entries
+// of the object table (Holders.h). Each list has its own lock, so that Java
+// threads that share a list cannot tear it. Free of JNI types, so that the
+// native tests can check them without a virtual machine.
 #ifndef GRABKIT_JNI_LISTS_H
 #define GRABKIT_JNI_LISTS_H
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -25,9 +27,32 @@ struct IndexOutOfRange : std::out_of_range {
   IndexOutOfRange() : std::out_of_range("vector index out of range") {}
 };
 
+// A list and its lock.
 template <typename List>
-List& list(int64_t address) {
-  return *reinterpret_cast<List*>(static_cast<intptr_t>(address));
+struct Locked {
+  std::mutex mutex;
+  List items;
+};
+
+// A list from Java, locked while this lives: list<StringList>(l)->size().
+template <typename List>
+class ListRef {
+ public:
+  explicit ListRef(std::shared_ptr<Locked<List>> l) : owner_(std::move(l)), lock_(owner_->mutex) {}
+  List& operator*() const { return owner_->items; }
+  List* operator->() const { return &owner_->items; }
+
+ private:
+  std::shared_ptr<Locked<List>> owner_;
+  std::unique_lock<std::mutex> lock_;
+};
+
+// 0 is refused like a stale value.
+template <typename List>
+ListRef<List> list(int64_t value) {
+  if (value == 0)
+    throw StaleObject(std::string("Grabkit::") + kindName<Locked<List>>() + " 0 is null");
+  return ListRef<List>(getObject<Locked<List>>(value));
 }
 
 // A list never shrinks; growing allocates exactly n. A count from a negative
@@ -41,22 +66,24 @@ void reserve(List& v, uint64_t n) {
 // n empty elements, capacity exactly n.
 template <typename List>
 int64_t newList(uint64_t n) {
-  auto v = std::make_unique<List>();
-  reserve(*v, n);
-  v->resize(n);
-  return static_cast<int64_t>(reinterpret_cast<intptr_t>(v.release()));
+  auto v = std::make_shared<Locked<List>>();
+  reserve(v->items, n);
+  v->items.resize(n);
+  return addObject(std::move(v), false);
 }
 
 // A list that an operation returned, handed to Java; the caller owns it.
 template <typename List>
 int64_t toJavaList(List contents) {
-  return static_cast<int64_t>(reinterpret_cast<intptr_t>(new List(std::move(contents))));
+  auto v = std::make_shared<Locked<List>>();
+  v->items = std::move(contents);
+  return addObject(std::move(v), false);
 }
 
 // 0 does nothing.
 template <typename List>
-void deleteList(int64_t address) {
-  delete reinterpret_cast<List*>(static_cast<intptr_t>(address));
+void deleteList(int64_t value) {
+  removeObject<Locked<List>>(value);
 }
 
 // Element i for 0 <= i < size, the size read as a signed 32-bit number.

@@ -18,8 +18,9 @@ uint32_t low32(jlong value) {
   return static_cast<uint32_t>(value);
 }
 
-NewBufferEvent* event(jlong address) {
-  return reinterpret_cast<NewBufferEvent*>(static_cast<intptr_t>(address));
+std::shared_ptr<NewBufferEvent> event(JNIEnv* env, jlong value) {
+  if (value == 0) raiseJava(env, kJavaNullPointerException, "Grabkit::NewBufferEvent is null");
+  return getObject<NewBufferEvent>(value);
 }
 
 jboolean isTrue(bool8_t value) {
@@ -27,8 +28,24 @@ jboolean isTrue(bool8_t value) {
 }
 
 jlong newEvent(const NewBufferEvent& e) {
-  return static_cast<jlong>(reinterpret_cast<intptr_t>(new NewBufferEvent(e)));
+  return addObject(std::make_shared<NewBufferEvent>(e), false);
 }
+
+// What undoes an open whose handle can't be handed to Java.
+void undoTL(void* h) {
+  Grabkit::TLClose(h);
+}
+void undoIF(void* h) {
+  Grabkit::IFClose(h);
+}
+void undoDev(void* h) {
+  Grabkit::DevClose(h);
+}
+void undoDS(void* h) {
+  Grabkit::DSClose(h);
+}
+void undoEvent(void*) {}
+void undoPort(void*) {}
 }  // namespace
 
 // Shapes that recur with only the name changing.
@@ -94,7 +111,7 @@ GRABKIT_JNI(jstring, GCGetLastErrorMessage)(JNIEnv* env, jclass) {
 
 GRABKIT_JNI(jlong, GCReadPort)(JNIEnv* env, jclass, jint h, jlong address, jobject buffer) {
   return frame(env, [&] {
-    DirectMemory m = toDirect(env, buffer);
+    DirectMemory m = toDirect(env, buffer, true);
     return checkedUnsigned(Grabkit::GCReadPort(fromJavaHandle(h), address, m.data, m.size));
   });
 }
@@ -115,7 +132,7 @@ GRABKIT_COUNT(GCGetNumPortURLs)
 GRABKIT_JNI(jlong, GCGetPortURLInfoBuffer)
 (JNIEnv* env, jclass, jint h, jlong url, jint cmd, jobject buffer) {
   return frame(env, [&] {
-    DirectMemory m = toDirect(env, buffer);
+    DirectMemory m = toDirect(env, buffer, true);
     return checkedUnsigned(
         Grabkit::GCGetPortURLInfoBuffer(fromJavaHandle(h), low32(url), cmd, m.data, m.size));
   });
@@ -147,10 +164,8 @@ GRABKIT_INFO(jboolean, GCGetPortInfoBool, GCGetPortInfo, bool8_t, isTrue)
 // ---- Events
 
 GRABKIT_JNI(jint, GCRegisterEvent)(JNIEnv* env, jclass, jint h, jint type) {
-  return frame(env, [&] {
-    return toJavaHandle(
-        outputValue<EVENT_HANDLE>(GRABKIT_PRODUCER(GCRegisterEvent), fromJavaHandle(h), type));
-  });
+  return frame(
+      env, [&] { return handOut(Grabkit::GCRegisterEvent(fromJavaHandle(h), type), undoEvent); });
 }
 
 GRABKIT_JNI(jint, GCUnregisterEvent)(JNIEnv* env, jclass, jint h, jint type) {
@@ -173,21 +188,21 @@ GRABKIT_JNI(jlong, new_1NewBufferEvent)(JNIEnv* env, jclass) {
 }
 
 GRABKIT_JNI(void, delete_1NewBufferEvent)(JNIEnv* env, jclass, jlong e) {
-  frame(env, [&] { delete event(e); });
+  frame(env, [&] { removeObject<NewBufferEvent>(e); });
 }
 
 GRABKIT_JNI(jint, NewBufferEvent_1BufferHandle_1get)(JNIEnv* env, jclass, jlong e) {
-  return frame(env, [&] { return toJavaHandle(event(e)->BufferHandle); });
+  return frame(env, [&] { return toJavaHandle(event(env, e)->BufferHandle); });
 }
 
 GRABKIT_JNI(jint, NewBufferEvent_1userData_1get)(JNIEnv* env, jclass, jlong e) {
-  return frame(env, [&] { return toJavaUser(event(e)->userData); });
+  return frame(env, [&] { return toJavaUser(event(env, e)->userData); });
 }
 
 // ---- System module and interfaces
 
 GRABKIT_JNI(jint, TLOpen)(JNIEnv* env, jclass) {
-  return frame(env, [&] { return toJavaHandle(Grabkit::TLOpen()); });
+  return frame(env, [&] { return handOut(Grabkit::TLOpen(), undoTL); });
 }
 
 GRABKIT_ACTION(TLClose, Grabkit::TLClose)
@@ -203,7 +218,7 @@ GRABKIT_JNI(jstring, TLGetInterfaceInfoString)(JNIEnv* env, jclass, jint h, jint
 
 GRABKIT_JNI(jint, TLOpenInterface)(JNIEnv* env, jclass, jint h, jstring id) {
   return frame(env, [&] {
-    return toJavaHandle(Grabkit::TLOpenInterface(fromJavaHandle(h), toString(env, id)));
+    return handOut(Grabkit::TLOpenInterface(fromJavaHandle(h), toString(env, id)), undoIF);
   });
 }
 
@@ -255,7 +270,7 @@ GRABKIT_JNI(jlong, IFGetDeviceInfoUint64)(JNIEnv* env, jclass, jint h, jint cmd,
 
 GRABKIT_JNI(jint, IFOpenDevice)(JNIEnv* env, jclass, jint h, jstring id, jint flags) {
   return frame(env, [&] {
-    return toJavaHandle(Grabkit::IFOpenDevice(fromJavaHandle(h), toString(env, id), flags));
+    return handOut(Grabkit::IFOpenDevice(fromJavaHandle(h), toString(env, id), flags), undoDev);
   });
 }
 
@@ -270,7 +285,8 @@ GRABKIT_ID_LIST(IFGetDeviceList)
 
 GRABKIT_JNI(jint, DevGetPort)(JNIEnv* env, jclass, jint h) {
   return frame(env, [&] {
-    return toJavaHandle(outputValue<PORT_HANDLE>(GRABKIT_PRODUCER(DevGetPort), fromJavaHandle(h)));
+    return handOut(outputValue<PORT_HANDLE>(GRABKIT_PRODUCER(DevGetPort), fromJavaHandle(h)),
+                   undoPort);
   });
 }
 
@@ -283,7 +299,7 @@ GRABKIT_INFO(jlong, DevGetInfoUint64, DevGetInfo, uint64_t, checkedUnsigned)
 
 GRABKIT_JNI(jint, DevOpenDataStream)(JNIEnv* env, jclass, jint h, jstring id) {
   return frame(env, [&] {
-    return toJavaHandle(Grabkit::DevOpenDataStream(fromJavaHandle(h), toString(env, id)));
+    return handOut(Grabkit::DevOpenDataStream(fromJavaHandle(h), toString(env, id)), undoDS);
   });
 }
 
@@ -293,17 +309,20 @@ GRABKIT_ACTION(DevClose, Grabkit::DevClose)
 
 GRABKIT_JNI(jint, DSAnnounceBuffer)(JNIEnv* env, jclass, jint h, jobject buffer, jint user) {
   return frame(env, [&] {
-    DirectMemory m = toDirect(env, buffer);
-    return toJavaHandle(outputValue<BUFFER_HANDLE>(
-        GRABKIT_PRODUCER(DSAnnounceBuffer), fromJavaHandle(h), m.data, m.size, fromJavaUser(user)));
+    DirectMemory m = toDirect(env, buffer, true);
+    void* stream = fromJavaHandle(h);
+    return handOut(Grabkit::DSAnnounceBuffer(stream, m.data, m.size, fromJavaUser(user),
+                                             keepReachable(env, buffer)),
+                   [stream](void* b) { Grabkit::DSRevokeBuffer(stream, b); });
   });
 }
 
 GRABKIT_JNI(jint, DSAllocAndAnnounceBuffer)(JNIEnv* env, jclass, jint h, jlong size, jint user) {
   return frame(env, [&] {
-    return toJavaHandle(outputValue<BUFFER_HANDLE>(GRABKIT_PRODUCER(DSAllocAndAnnounceBuffer),
-                                                   fromJavaHandle(h), static_cast<size_t>(size),
-                                                   fromJavaUser(user)));
+    void* stream = fromJavaHandle(h);
+    return handOut(
+        Grabkit::DSAllocAndAnnounceBuffer(stream, static_cast<size_t>(size), fromJavaUser(user)),
+        [stream](void* b) { Grabkit::DSRevokeBuffer(stream, b); });
   });
 }
 

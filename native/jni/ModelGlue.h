@@ -8,22 +8,37 @@
 #include <string>
 #include <vector>
 
+#include "../producer/Producer.h"
 #include "Frame.h"
 #include "Handles.h"
 
 namespace Grabkit::Jni {
 
-// The object of an instance method. A holder of 0 (a proxy that was freed or
-// never made) is refused here instead of being followed.
+// The object of an instance method, kept alive for the call (another thread
+// may release the proxy meanwhile), with the call routed to its tree's load.
 template <typename T>
-T& instance(JNIEnv* env, jlong handle, const char* className) {
-  T* p = object<T>(handle);
-  if (p == nullptr) {
+class Pinned {
+ public:
+  explicit Pinned(std::shared_ptr<T> object)
+      : object_(std::move(object)), scope_(object_->callTarget()) {}
+  T* operator->() const { return object_.get(); }
+  T& operator*() const { return *object_; }
+
+ private:
+  std::shared_ptr<T> object_;
+  Grabkit::ProducerScope scope_;
+};
+
+// A holder of 0 (a proxy that was freed or never made) is refused here
+// instead of being followed; a stale one is refused by the object table.
+template <typename T>
+Pinned<T> instance(JNIEnv* env, jlong handle, const char* className) {
+  if (handle == 0) {
     raiseJava(
         env, kJavaNullPointerException,
         (std::string("Grabkit::") + className + " object is null (freed or never made)").c_str());
   }
-  return *p;
+  return Pinned<T>(getObject<T>(handle));
 }
 
 // A parent passed by value: a copy of its holder's reference. The library's
@@ -66,37 +81,38 @@ jlong asHolder(JNIEnv*, std::shared_ptr<T> object) {
 }  // namespace Grabkit::Jni
 
 // Class_method(holder, proxy [, int a [, int b]]) → convert(result).
-#define GRABKIT_GETTER(JType, Class, method, convert)                                             \
-  GRABKIT_JNI(JType, Class##_1##method)(JNIEnv * env, jclass, jlong self, jobject) {              \
-    return frame(env, [&] { return convert(env, instance<Class>(env, self, #Class).method()); }); \
+#define GRABKIT_GETTER(JType, Class, method, convert)                                              \
+  GRABKIT_JNI(JType, Class##_1##method)(JNIEnv * env, jclass, jlong self, jobject) {               \
+    return frame(env, [&] { return convert(env, instance<Class>(env, self, #Class)->method()); }); \
   }
-#define GRABKIT_GETTER_1(JType, Class, method, convert)                                            \
-  GRABKIT_JNI(JType, Class##_1##method)(JNIEnv * env, jclass, jlong self, jobject, jint a) {       \
-    return frame(env, [&] { return convert(env, instance<Class>(env, self, #Class).method(a)); }); \
+#define GRABKIT_GETTER_1(JType, Class, method, convert)                                        \
+  GRABKIT_JNI(JType, Class##_1##method)(JNIEnv * env, jclass, jlong self, jobject, jint a) {   \
+    return frame(env,                                                                          \
+                 [&] { return convert(env, instance<Class>(env, self, #Class)->method(a)); }); \
   }
-#define GRABKIT_GETTER_2(JType, Class, method, convert)                                          \
-  GRABKIT_JNI(JType, Class##_1##method)                                                          \
-  (JNIEnv * env, jclass, jlong self, jobject, jint a, jint b) {                                  \
-    return frame(env,                                                                            \
-                 [&] { return convert(env, instance<Class>(env, self, #Class).method(a, b)); }); \
+#define GRABKIT_GETTER_2(JType, Class, method, convert)                                           \
+  GRABKIT_JNI(JType, Class##_1##method)                                                           \
+  (JNIEnv * env, jclass, jlong self, jobject, jint a, jint b) {                                   \
+    return frame(env,                                                                             \
+                 [&] { return convert(env, instance<Class>(env, self, #Class)->method(a, b)); }); \
   }
 // Class_method(holder, proxy, long timeout) → convert(result): the list updates.
-#define GRABKIT_GETTER_TIMEOUT(JType, Class, method, convert)                                   \
-  GRABKIT_JNI(JType, Class##_1##method)(JNIEnv * env, jclass, jlong self, jobject, jlong t) {   \
-    return frame(env, [&] {                                                                     \
-      return convert(env, instance<Class>(env, self, #Class).method(static_cast<uint64_t>(t))); \
-    });                                                                                         \
+#define GRABKIT_GETTER_TIMEOUT(JType, Class, method, convert)                                    \
+  GRABKIT_JNI(JType, Class##_1##method)(JNIEnv * env, jclass, jlong self, jobject, jlong t) {    \
+    return frame(env, [&] {                                                                      \
+      return convert(env, instance<Class>(env, self, #Class)->method(static_cast<uint64_t>(t))); \
+    });                                                                                          \
   }
 // Class_jname(holder, proxy) → the address of a new native list of method()'s
 // result, owned by the caller.
-#define GRABKIT_LIST_RESULT(Class, jname, method)                                               \
-  GRABKIT_JNI(jlong, Class##_1##jname)(JNIEnv * env, jclass, jlong self, jobject) {             \
-    return frame(env, [&] { return toJavaList(instance<Class>(env, self, #Class).method()); }); \
+#define GRABKIT_LIST_RESULT(Class, jname, method)                                                \
+  GRABKIT_JNI(jlong, Class##_1##jname)(JNIEnv * env, jclass, jlong self, jobject) {              \
+    return frame(env, [&] { return toJavaList(instance<Class>(env, self, #Class)->method()); }); \
   }
 // Class_method(holder, proxy) with no result.
 #define GRABKIT_VOID(Class, method)                                                 \
   GRABKIT_JNI(void, Class##_1##method)(JNIEnv * env, jclass, jlong self, jobject) { \
-    frame(env, [&] { instance<Class>(env, self, #Class).method(); });               \
+    frame(env, [&] { instance<Class>(env, self, #Class)->method(); });              \
   }
 // delete_Class(holder): drops one reference; a destructor's failure reaches
 // Java through the frame.

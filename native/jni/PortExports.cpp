@@ -12,17 +12,17 @@ GRABKIT_GETTER(jint, Port, getHandle, asHandle)
 GRABKIT_JNI(jlong, Port_1read)
 (JNIEnv* env, jclass, jlong self, jobject, jlong address, jobject buffer) {
   return frame(env, [&] {
-    Port& port = instance<Port>(env, self, "Port");
-    DirectMemory memory = toDirect(env, buffer);
-    return checkedUnsigned(port.read(static_cast<uint64_t>(address), memory.data, memory.size));
+    auto port = instance<Port>(env, self, "Port");
+    DirectMemory memory = toDirect(env, buffer, true);
+    return checkedUnsigned(port->read(static_cast<uint64_t>(address), memory.data, memory.size));
   });
 }
 GRABKIT_JNI(jlong, Port_1write)
 (JNIEnv* env, jclass, jlong self, jobject, jlong address, jobject buffer) {
   return frame(env, [&] {
-    Port& port = instance<Port>(env, self, "Port");
+    auto port = instance<Port>(env, self, "Port");
     DirectMemory memory = toDirect(env, buffer);
-    return checkedUnsigned(port.write(static_cast<uint64_t>(address), memory.data, memory.size));
+    return checkedUnsigned(port->write(static_cast<uint64_t>(address), memory.data, memory.size));
   });
 }
 
@@ -60,16 +60,16 @@ GRABKIT_GETTER_1(jlong, Port, getFileSize, asChecked)
 GRABKIT_JNI(jlong, Port_1getURLInfoBuffer)
 (JNIEnv* env, jclass, jlong self, jobject, jint index, jobject buffer, jint cmd) {
   return frame(env, [&] {
-    Port& port = instance<Port>(env, self, "Port");
-    DirectMemory memory = toDirect(env, buffer);
-    return asLong(env, port.getURLInfoBuffer(index, memory.data, memory.size, cmd));
+    auto port = instance<Port>(env, self, "Port");
+    DirectMemory memory = toDirect(env, buffer, true);
+    return asLong(env, port->getURLInfoBuffer(index, memory.data, memory.size, cmd));
   });
 }
 GRABKIT_JNI(jlong, Port_1getFileSha1Hash)
 (JNIEnv* env, jclass, jlong self, jobject, jint index, jobject buffer) {
   return frame(env, [&] {
-    Port& port = instance<Port>(env, self, "Port");
-    DirectMemory memory = toDirect(env, buffer);
-    return checkedUnsigned(port.getFileSha1Hash(index, memory.data, memory.size));
+    auto port = instance<Port>(env, self, "Port");
+    DirectMemory memory = toDirect(env, buffer, true);
+    return checkedUnsigned(port->getFileSha1Hash(index, memory.data, memory.size));
   });
 }

@@ -11,6 +11,11 @@ using Grabkit::TransportLayer;
 GRABKIT_JNI(jlong, GenTLProducer_1load)(JNIEnv* env, jclass, jstring path) {
   return frame(env, [&] { return newHolder(GenTLProducer::load(toString(env, path))); });
 }
+// The Java API's load: the path as UTF-8 bytes, a failed load undone whole.
+extern "C" JNIEXPORT jlong JNICALL Java_org_grabkit_gentl_GenTLProducer_open0(JNIEnv* env, jclass,
+                                                                              jbyteArray path) {
+  return frame(env, [&] { return newHolder(GenTLProducer::open(toBytes(env, path))); });
+}
 GRABKIT_VOID(GenTLProducer, close)
 GRABKIT_GETTER(jboolean, GenTLProducer, isClosed, asBool)
 GRABKIT_GETTER(jboolean, GenTLProducer, checkValid, asBool)

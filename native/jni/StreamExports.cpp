@@ -12,10 +12,9 @@ using Grabkit::Device;
 namespace {
 // A Buffer passed by reference must exist; the message names the reference
 // kind of the operation.
-Buffer& bufferArgument(JNIEnv* env, jlong handle, const char* message) {
-  Buffer* b = object<Buffer>(handle);
-  if (b == nullptr) raiseJava(env, kJavaNullPointerException, message);
-  return *b;
+std::shared_ptr<Buffer> bufferArgument(JNIEnv* env, jlong handle, const char* message) {
+  if (handle == 0) raiseJava(env, kJavaNullPointerException, message);
+  return getObject<Buffer>(handle);
 }
 constexpr const char* kConstBufferNull = "Grabkit::Buffer const & reference is null";
 constexpr const char* kBufferNull = "Grabkit::Buffer & reference is null";
@@ -26,30 +25,31 @@ GRABKIT_MODULE_EXPORTS(DataStream)
 GRABKIT_JNI(jlong, DataStream_1announceBuffer)
 (JNIEnv* env, jclass, jlong self, jobject, jobject buffer, jint user) {
   return frame(env, [&] {
-    DataStream& stream = instance<DataStream>(env, self, "DataStream");
-    DirectMemory memory = toDirect(env, buffer);
-    return newHolder(stream.announceBuffer(memory.data, memory.size, fromJavaUser(user)));
+    auto stream = instance<DataStream>(env, self, "DataStream");
+    DirectMemory memory = toDirect(env, buffer, true);
+    return newHolder(stream->announceBuffer(memory.data, memory.size, fromJavaUser(user),
+                                            keepReachable(env, buffer)));
   });
 }
 GRABKIT_JNI(jint, DataStream_1revokeBuffer)
 (JNIEnv* env, jclass, jlong self, jobject, jlong buffer, jobject) {
   return frame(env, [&] {
-    const Buffer& b = bufferArgument(env, buffer, kConstBufferNull);
-    return toJavaUser(instance<DataStream>(env, self, "DataStream").revokeBuffer(b));
+    std::shared_ptr<Buffer> b = bufferArgument(env, buffer, kConstBufferNull);
+    return toJavaUser(instance<DataStream>(env, self, "DataStream")->revokeBuffer(*b));
   });
 }
 GRABKIT_JNI(jint, DataStream_1queueBuffer_1_1SWIG_10)
 (JNIEnv* env, jclass, jlong self, jobject, jlong buffer, jobject, jboolean clear) {
   return frame(env, [&] {
-    Buffer& b = bufferArgument(env, buffer, kBufferNull);
-    return instance<DataStream>(env, self, "DataStream").queueBuffer(b, clear != JNI_FALSE);
+    std::shared_ptr<Buffer> b = bufferArgument(env, buffer, kBufferNull);
+    return instance<DataStream>(env, self, "DataStream")->queueBuffer(*b, clear != JNI_FALSE);
   });
 }
 GRABKIT_JNI(jint, DataStream_1queueBuffer_1_1SWIG_11)
 (JNIEnv* env, jclass, jlong self, jobject, jlong buffer, jobject) {
   return frame(env, [&] {
-    Buffer& b = bufferArgument(env, buffer, kBufferNull);
-    return instance<DataStream>(env, self, "DataStream").queueBuffer(b);
+    std::shared_ptr<Buffer> b = bufferArgument(env, buffer, kBufferNull);
+    return instance<DataStream>(env, self, "DataStream")->queueBuffer(*b);
   });
 }
 GRABKIT_GETTER_1(jint, DataStream, flushQueue, asInt)
@@ -57,7 +57,7 @@ GRABKIT_JNI(jint, DataStream_1startAcquisition)
 (JNIEnv* env, jclass, jlong self, jobject, jint flags, jlong count) {
   return frame(env, [&] {
     return instance<DataStream>(env, self, "DataStream")
-        .startAcquisition(flags, static_cast<uint64_t>(count));
+        ->startAcquisition(flags, static_cast<uint64_t>(count));
   });
 }
 GRABKIT_GETTER_1(jint, DataStream, stopAcquisition, asInt)
@@ -90,10 +90,11 @@ GRABKIT_DELETE(Buffer)
 GRABKIT_GETTER(jint, Buffer, getHandle, asHandle)
 GRABKIT_JNI(jint, Buffer_1getUserData)(JNIEnv* env, jclass, jlong self, jobject) {
   return frame(env,
-               [&] { return toJavaUser(instance<Buffer>(env, self, "Buffer").getUserData()); });
+               [&] { return toJavaUser(instance<Buffer>(env, self, "Buffer")->getUserData()); });
 }
 GRABKIT_JNI(jint, Buffer_1getInfoPtr)(JNIEnv* env, jclass, jlong self, jobject) {
-  return frame(env, [&] { return toJavaUser(instance<Buffer>(env, self, "Buffer").getInfoPtr()); });
+  return frame(env,
+               [&] { return toJavaUser(instance<Buffer>(env, self, "Buffer")->getInfoPtr()); });
 }
 GRABKIT_GETTER(jint, Buffer, getPayloadType, asInt)
 GRABKIT_GETTER_1(jboolean, Buffer, getInfoBool, asBool)

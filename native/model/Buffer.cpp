@@ -17,6 +17,10 @@ Buffer::~Buffer() {
   trace("~Buffer()");
 }
 
+std::shared_ptr<ProducerFunctions> Buffer::callTarget() const {
+  return dataStream_->callTarget();
+}
+
 BUFFER_HANDLE Buffer::getHandle() const {
   if (!dataStream_->checkValid()) throw ClosedException(DataStream::kHandleClosed);
   return handle_;
@@ -32,6 +36,20 @@ T bufferInfo(const Buffer& buffer, int32_t cmd) {
   return infoValue<T>(GRABKIT_PRODUCER(DSGetBufferInfo), h, b, cmd);
 }
 
+// Sizes and offsets within the buffer must lie inside what was announced:
+// Java slices the buffer's memory with them.
+bool isExtent(int32_t cmd) {
+  switch (cmd) {
+    case BUFFER_INFO_SIZE:
+    case BUFFER_INFO_SIZE_FILLED:
+    case BUFFER_INFO_IMAGEOFFSET:
+    case BUFFER_INFO_DATA_SIZE:
+      return true;
+    default:
+      return false;
+  }
+}
+
 template <typename T>
 T partInfo(const Buffer& buffer, uint32_t part, int32_t cmd) {
   BUFFER_HANDLE b = buffer.getHandle();
@@ -39,6 +57,10 @@ T partInfo(const Buffer& buffer, uint32_t part, int32_t cmd) {
   return infoValue<T>(GRABKIT_PRODUCER(DSGetBufferPartInfo), h, b, part, cmd);
 }
 }  // namespace
+
+uint64_t Buffer::extent(int32_t cmd, uint64_t value) const {
+  return isExtent(cmd) ? checkedExtent("DSGetBufferInfo", value, handle_) : value;
+}
 
 std::string Buffer::getInfoString(int32_t cmd) const {
   BUFFER_HANDLE b = getHandle();
@@ -52,10 +74,10 @@ int32_t Buffer::getInfoInt32(int32_t cmd) const {
   return bufferInfo<int32_t>(*this, cmd);
 }
 uint64_t Buffer::getInfoUint64(int32_t cmd) const {
-  return bufferInfo<uint64_t>(*this, cmd);
+  return extent(cmd, bufferInfo<uint64_t>(*this, cmd));
 }
 size_t Buffer::getInfoSize(int32_t cmd) const {
-  return bufferInfo<size_t>(*this, cmd);
+  return extent(cmd, bufferInfo<size_t>(*this, cmd));
 }
 void* Buffer::getInfoPtr() const {
   return bufferInfo<void*>(*this, BUFFER_INFO_BASE);
@@ -71,7 +93,9 @@ uint32_t Buffer::getNumBufferParts() const {
 }
 
 size_t Buffer::getBufferPartInfoSize(uint32_t part, int32_t cmd) const {
-  return partInfo<size_t>(*this, part, cmd);
+  size_t value = partInfo<size_t>(*this, part, cmd);
+  return cmd == BUFFER_PART_INFO_DATA_SIZE ? checkedExtent("DSGetBufferPartInfo", value, handle_)
+                                           : value;
 }
 
 uint64_t Buffer::getBufferPartInfoUint64(uint32_t part, int32_t cmd) const {
@@ -84,9 +108,8 @@ uint64_t Buffer::getPartDataOffset(uint32_t part) const {
 }
 
 void Buffer::clear() const {
-  void* base = getInfoPtr();
-  size_t size = getInfoSize(BUFFER_INFO_SIZE);
-  if (base != nullptr) memset(base, 0, size);
+  BUFFER_HANDLE b = getHandle();
+  clearAnnounced(dataStream_->getHandle(), b);
 }
 
 }  // namespace Grabkit

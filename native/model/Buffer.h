@@ -12,6 +12,7 @@
 namespace Grabkit {
 
 class DataStream;
+class ProducerFunctions;
 
 class Buffer {
  public:
@@ -24,6 +25,7 @@ class Buffer {
   BUFFER_HANDLE getHandle() const;
   void* getUserData() const { return userData_; }
   const std::shared_ptr<DataStream>& dataStream() const { return dataStream_; }
+  std::shared_ptr<ProducerFunctions> callTarget() const;
 
   std::string getInfoString(int32_t cmd) const;
   bool getInfoBool(int32_t cmd) const;
@@ -76,6 +78,8 @@ class Buffer {
   void clear() const;
 
  private:
+  uint64_t extent(int32_t cmd, uint64_t value) const;
+
   std::shared_ptr<DataStream> dataStream_;
   BUFFER_HANDLE handle_;
   void* userData_;

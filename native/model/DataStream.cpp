@@ -12,10 +12,10 @@ std::shared_ptr<Port> DataStream::getPort() {
   return std::make_shared<ConcretePort<DataStream>>(shared_from_this(), h);
 }
 
-std::shared_ptr<Buffer> DataStream::announceBuffer(void* memory, size_t size, void* userData) {
+std::shared_ptr<Buffer> DataStream::announceBuffer(void* memory, size_t size, void* userData,
+                                                   std::shared_ptr<void> keepAlive) {
   DS_HANDLE h = getHandle();
-  BUFFER_HANDLE buffer =
-      outputValue<BUFFER_HANDLE>(GRABKIT_PRODUCER(DSAnnounceBuffer), h, memory, size, userData);
+  BUFFER_HANDLE buffer = DSAnnounceBuffer(h, memory, size, userData, std::move(keepAlive));
   return std::make_shared<Buffer>(shared_from_this(), buffer, userData);
 }
 

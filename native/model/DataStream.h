@@ -31,7 +31,10 @@ class DataStream : public Module<DataStream, Device> {
   std::shared_ptr<Port> getPort();
 
   // The memory stays the caller's until the buffer is revoked.
-  std::shared_ptr<Buffer> announceBuffer(void* memory, size_t size, void* userData);
+  // `keepAlive` owns the memory for the library until the buffer is revoked or
+  // the stream closed.
+  std::shared_ptr<Buffer> announceBuffer(void* memory, size_t size, void* userData,
+                                         std::shared_ptr<void> keepAlive = nullptr);
   // The user value as the producer gives it back; the Buffer object stays.
   void* revokeBuffer(const Buffer& buffer);
   // Zero-fills the whole buffer first unless told not to; the producer's code.

@@ -49,4 +49,8 @@ std::shared_ptr<Device> DeviceInfo::open(int32_t flags) const {
   return std::make_shared<Device>(tlInterface_, handle);
 }
 
+std::shared_ptr<ProducerFunctions> DeviceInfo::callTarget() const {
+  return tlInterface_->callTarget();
+}
+
 }  // namespace Grabkit

@@ -8,6 +8,7 @@
 
 namespace Grabkit {
 
+class ProducerFunctions;
 class TLInterface;
 class Device;
 
@@ -34,6 +35,9 @@ class DeviceInfo {
 
  private:
   std::shared_ptr<TLInterface> tlInterface_;
+
+ public:
+  std::shared_ptr<ProducerFunctions> callTarget() const;
   std::string id_;
 };
 

@@ -11,20 +11,35 @@ namespace Grabkit {
 
 namespace {
 // Serves only the trace lines; never reset.
-int32_t instanceCounter = 0;
+std::atomic<int32_t> instanceCounter{0};
+
+constexpr const char* kAlreadyLoaded =
+    "GenTL producer already loaded. Close the previous instance first.";
 }  // namespace
 
 std::shared_ptr<GenTLProducer> GenTLProducer::load(std::string path) {
-  if (GCLibIsInited()) {
-    throw LoadLibraryException("GenTL producer already loaded. Close the previous instance first.");
-  }
-  return std::shared_ptr<GenTLProducer>(new GenTLProducer(std::move(path)));
+  if (GCLibIsInited()) throw LoadLibraryException(kAlreadyLoaded);
+  return std::shared_ptr<GenTLProducer>(new GenTLProducer(std::move(path), false));
 }
 
-GenTLProducer::GenTLProducer(std::string path) : instance_(instanceCounter++) {
+std::shared_ptr<GenTLProducer> GenTLProducer::open(std::string path) {
+  if (GCLibIsInited()) throw LoadLibraryException(kAlreadyLoaded);
+  return std::shared_ptr<GenTLProducer>(new GenTLProducer(std::move(path), true));
+}
+
+GenTLProducer::GenTLProducer(std::string path, bool bound) : instance_(instanceCounter++) {
   trace("GenTLProducer(%d)", instance_);
-  // The producer's own GCInitLib code is dropped: a failing init still loads.
-  GCInitLib(std::move(path));
+  if (!bound) {
+    // The producer's own GCInitLib code is dropped: a failing init still loads.
+    GCInitLib(std::move(path));
+    return;
+  }
+  std::shared_ptr<ProducerFunctions> load = openProducer(path);
+  if (!makeCurrent(load)) {
+    load->close(kCloseBound);
+    throw LoadLibraryException(kAlreadyLoaded);
+  }
+  load_ = std::move(load);
 }
 
 GenTLProducer::~GenTLProducer() {
@@ -39,23 +54,38 @@ GenTLProducer::~GenTLProducer() {
 }
 
 void GenTLProducer::close() {
-  if (!isClosed()) GCCloseLib();
-  closed_ = true;
+  if (isClosed()) {
+    closed_ = true;
+    return;
+  }
+  if (closed_.exchange(true)) return;
+  if (load_) {
+    closeProducer(load_);
+  } else {
+    GCCloseLib();
+  }
 }
 
 bool GenTLProducer::isClosed() const {
-  return closed_ || !GCLibIsInited();
+  return closed_ || (load_ ? !load_->inited() : !GCLibIsInited());
 }
 
 bool GenTLProducer::checkValid() const {
-  if (!GCLibIsInited()) throw ClosedException("GenTL lib is closed, cannot access GenTLProducer");
+  if (load_ ? !load_->inited() : !GCLibIsInited()) {
+    throw ClosedException("GenTL lib is closed, cannot access GenTLProducer");
+  }
   return !closed_;
+}
+
+std::shared_ptr<ProducerFunctions> GenTLProducer::callTarget() const {
+  return load_ ? load_ : currentProducer();
 }
 
 std::shared_ptr<TransportLayer> GenTLProducer::openTransportLayer() {
   std::shared_ptr<GenTLProducer> self = shared_from_this();
   // Without a loaded library there is no TLOpen to call.
-  if (!GCLibIsInited()) checkValid();
+  if (load_ ? !load_->inited() : !GCLibIsInited()) checkValid();
+  ProducerScope scope(callTarget());
   TL_HANDLE handle = TLOpen();
   return std::shared_ptr<TransportLayer>(new TransportLayer(std::move(self), handle));
 }

@@ -3,6 +3,7 @@
 #ifndef GRABKIT_MODEL_GENTLPRODUCER_H
 #define GRABKIT_MODEL_GENTLPRODUCER_H
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -10,12 +11,17 @@
 namespace Grabkit {
 
 class TransportLayer;
+class ProducerFunctions;
 
 class GenTLProducer : public std::enable_shared_from_this<GenTLProducer> {
  public:
   // Refuses while any producer is initialised, also one loaded through the
   // low-level GCInitLib.
   static std::shared_ptr<GenTLProducer> load(std::string path);
+  // A load for the Java API: a failed load leaves nothing loaded and says
+  // why, the path is taken as UTF-8 bytes, and the tree stays bound to this
+  // load for good (closed once it is closed, whatever is loaded later).
+  static std::shared_ptr<GenTLProducer> open(std::string path);
 
   ~GenTLProducer();
   GenTLProducer(const GenTLProducer&) = delete;
@@ -29,11 +35,16 @@ class GenTLProducer : public std::enable_shared_from_this<GenTLProducer> {
 
   int32_t instanceNumber() const { return instance_; }
 
- private:
-  explicit GenTLProducer(std::string path);
+  // The load that this tree's calls go to: its own for a bound tree, else
+  // whatever producer is current.
+  std::shared_ptr<ProducerFunctions> callTarget() const;
 
-  bool closed_ = false;
+ private:
+  GenTLProducer(std::string path, bool bound);
+
+  std::atomic<bool> closed_{false};
   int32_t instance_;
+  std::shared_ptr<ProducerFunctions> load_;  // set for a bound tree only
 };
 
 }  // namespace Grabkit

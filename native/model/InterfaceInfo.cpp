@@ -40,4 +40,8 @@ std::vector<std::shared_ptr<InterfaceInfo>> TransportLayer::impl_getInterfaces()
   return infos;
 }
 
+std::shared_ptr<ProducerFunctions> InterfaceInfo::callTarget() const {
+  return transportLayer_->callTarget();
+}
+
 }  // namespace Grabkit

@@ -7,6 +7,7 @@
 
 namespace Grabkit {
 
+class ProducerFunctions;
 class TransportLayer;
 class TLInterface;
 
@@ -27,6 +28,9 @@ class InterfaceInfo {
 
  private:
   std::shared_ptr<TransportLayer> transportLayer_;
+
+ public:
+  std::shared_ptr<ProducerFunctions> callTarget() const;
   std::string id_;
 };
 

@@ -11,6 +11,7 @@
 #ifndef GRABKIT_MODEL_MODULE_H
 #define GRABKIT_MODEL_MODULE_H
 
+#include <atomic>
 #include <iostream>
 #include <memory>
 #include <type_traits>
@@ -33,13 +34,13 @@ class Module : public std::enable_shared_from_this<Self> {
   Module& operator=(const Module&) = delete;
 
   // Closed itself, or below a closed module, or the producer is gone.
-  bool isClosed() const { return closed_ || parent_->isClosed(); }
+  bool isClosed() const { return closed_.load() || parent_->isClosed(); }
 
   // True when open; false when only this module is closed; ClosedException
   // naming the nearest closed level when an ancestor is closed.
   bool checkValid() const {
     if (!parentOpen()) throw ClosedException(Self::kAncestorClosed);
-    return !closed_;
+    return !closed_.load();
   }
 
   Handle getHandle() const {
@@ -48,14 +49,24 @@ class Module : public std::enable_shared_from_this<Self> {
   }
 
   // Closes this module only; its descendants then count as closed and never
-  // call their own close. A failing producer close is not reported.
+  // call their own close. A failing producer close is not reported. Of two
+  // threads closing at once, one closes; the other finds it closed.
   void close() {
     if (isClosed()) return;
-    Self::closeInProducer(handle_);
-    closed_ = true;
+    if (closed_.exchange(true)) return;
+    ProducerScope scope(callTarget());
+    try {
+      Self::closeInProducer(handle_);
+    } catch (...) {
+      closed_.store(false);
+      throw;
+    }
   }
 
   const std::shared_ptr<Parent>& parent() const { return parent_; }
+
+  // The load that this tree's calls go to.
+  std::shared_ptr<ProducerFunctions> callTarget() const { return parent_->callTarget(); }
 
  protected:
   Module(std::shared_ptr<Parent> parent, Handle handle)
@@ -90,7 +101,7 @@ class Module : public std::enable_shared_from_this<Self> {
 
   std::shared_ptr<Parent> parent_;
   Handle handle_;
-  bool closed_ = false;
+  std::atomic<bool> closed_{false};
 };
 
 }  // namespace Grabkit

@@ -14,6 +14,8 @@
 
 namespace Grabkit {
 
+class ProducerFunctions;
+
 class Port {
  public:
   virtual ~Port() = default;
@@ -22,6 +24,8 @@ class Port {
 
   // The module's validity test.
   virtual bool checkValid() = 0;
+  // The load that the module's calls go to.
+  virtual std::shared_ptr<ProducerFunctions> callTarget() const = 0;
   PORT_HANDLE getHandle();
 
   // Both return the byte count that the producer reports.
@@ -85,6 +89,7 @@ class ConcretePort final : public Port {
   ~ConcretePort() override { trace("~Port()"); }
 
   bool checkValid() override { return module_->checkValid(); }
+  std::shared_ptr<ProducerFunctions> callTarget() const override { return module_->callTarget(); }
 
  private:
   std::shared_ptr<T> module_;

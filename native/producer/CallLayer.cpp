@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "../diag/Trace.h"
+#include "../jni/Handles.h"
 #include "Errors.h"
 #include "Producer.h"
 
@@ -23,7 +24,7 @@ struct TextArea {
 
 // fn(lead..., area, &size), checked.
 template <typename Fn, typename... Lead>
-std::string textQuery(Fn fn, Lead... lead) {
+std::string textQuery(Fn&& fn, Lead... lead) {
   TextArea area;
   checkError(fn(lead..., area.data, &area.size));
   return area.text();
@@ -31,14 +32,19 @@ std::string textQuery(Fn fn, Lead... lead) {
 
 // fn(lead..., &type, area, &size), checked; the reported type is not used.
 template <typename Fn, typename... Lead>
-std::string infoText(Fn fn, Lead... lead) {
+std::string infoText(Fn&& fn, Lead... lead) {
   INFO_DATATYPE type = INFO_DATATYPE_UNKNOWN;
   return textQuery(fn, lead..., &type);
 }
 
 template <typename CountFn, typename Handle>
-std::vector<std::string> idList(CountFn count, std::string (*id)(Handle, uint32_t), Handle h) {
+std::vector<std::string> idList(CountFn&& count, const char* countName,
+                                std::string (*id)(Handle, uint32_t), Handle h) {
   uint32_t n = outputValue<uint32_t>(count, h);
+  if (n > kMaxListCount) {
+    producerFault(std::string(countName) + " reported " + std::to_string(n) +
+                  " entries; more than " + std::to_string(kMaxListCount) + " are refused");
+  }
   std::vector<std::string> ids;
   for (uint32_t i = 0; i < n; ++i) ids.push_back(id(h, i));
   return ids;
@@ -46,12 +52,24 @@ std::vector<std::string> idList(CountFn count, std::string (*id)(Handle, uint32_
 
 // fn(h, &changed, timeout), checked.
 template <typename Fn, typename Handle>
-bool changedFlag(Fn fn, Handle h, uint64_t timeout) {
+bool changedFlag(Fn&& fn, Handle h, uint64_t timeout) {
   bool8_t changed = 0;
   checkError(fn(h, &changed, timeout));
   return changed != 0;
 }
+// A count the producer reports back for an area of `given` bytes.
+size_t reported(const char* function, size_t count, size_t given) {
+  if (count > given) {
+    producerFault(std::string(function) + " reported " + std::to_string(count) + " bytes for a " +
+                  std::to_string(given) + "-byte buffer");
+  }
+  return count;
+}
 }  // namespace
+
+void producerFault(const std::string& message) {
+  throw ErrorException(message);
+}
 
 std::string GCGetInfoString(TL_INFO_CMD cmd) {
   return infoText(GRABKIT_PRODUCER(GCGetInfo), cmd);
@@ -130,20 +148,23 @@ uint64_t IFGetDeviceInfoUint64(IF_HANDLE hIF, DEVICE_INFO_CMD cmd, std::string d
 }
 
 size_t GCReadPort(PORT_HANDLE hPort, uint64_t address, void* buffer, size_t size) {
-  checkError(GRABKIT_PRODUCER(GCReadPort)(hPort, address, buffer, &size));
-  return size;
+  size_t count = size;
+  checkError(GRABKIT_PRODUCER(GCReadPort)(hPort, address, buffer, &count));
+  return reported("GCReadPort", count, size);
 }
 
 size_t GCWritePort(PORT_HANDLE hPort, uint64_t address, const void* buffer, size_t size) {
-  checkError(GRABKIT_PRODUCER(GCWritePort)(hPort, address, buffer, &size));
-  return size;
+  size_t count = size;
+  checkError(GRABKIT_PRODUCER(GCWritePort)(hPort, address, buffer, &count));
+  return reported("GCWritePort", count, size);
 }
 
 size_t GCGetPortURLInfoBuffer(PORT_HANDLE hPort, uint32_t urlIndex, URL_INFO_CMD cmd, void* buffer,
                               size_t size) {
   INFO_DATATYPE type = INFO_DATATYPE_UNKNOWN;
-  checkError(GRABKIT_PRODUCER(GCGetPortURLInfo)(hPort, urlIndex, cmd, &type, buffer, &size));
-  return size;
+  size_t count = size;
+  checkError(GRABKIT_PRODUCER(GCGetPortURLInfo)(hPort, urlIndex, cmd, &type, buffer, &count));
+  return reported("GCGetPortURLInfo", count, size);
 }
 
 bool TLUpdateInterfaceList(TL_HANDLE hTL, uint64_t timeout) {
@@ -175,45 +196,102 @@ DS_HANDLE DevOpenDataStream(DEV_HANDLE hDev, std::string streamId) {
   return outputValue<DS_HANDLE>(GRABKIT_PRODUCER(DevOpenDataStream), hDev, streamId.c_str());
 }
 
-// A close writes its trace line before the producer is asked.
-#define GRABKIT_CLOSE(name, Handle)   \
-  int32_t name(Handle h) {            \
-    trace(#name "()");                \
-    return GRABKIT_PRODUCER(name)(h); \
-  }
-GRABKIT_CLOSE(TLClose, TL_HANDLE)
-GRABKIT_CLOSE(IFClose, IF_HANDLE)
-GRABKIT_CLOSE(DevClose, DEV_HANDLE)
-GRABKIT_CLOSE(DSClose, DS_HANDLE)
-#undef GRABKIT_CLOSE
+// A close writes its trace line before the producer is asked; what the
+// producer closed no longer needs a name in Java.
+template <typename Fn>
+int32_t closeModule(const char* traceLine, Fn&& close, void* h) {
+  trace("%s", traceLine);
+  int32_t code = close(h);
+  if (code == GC_ERR_SUCCESS) Jni::releaseJavaHandle(&close.producer(), h);
+  return code;
+}
+
+int32_t TLClose(TL_HANDLE h) {
+  return closeModule("TLClose()", GRABKIT_PRODUCER(TLClose), h);
+}
+int32_t IFClose(IF_HANDLE h) {
+  return closeModule("IFClose()", GRABKIT_PRODUCER(IFClose), h);
+}
+int32_t DevClose(DEV_HANDLE h) {
+  return closeModule("DevClose()", GRABKIT_PRODUCER(DevClose), h);
+}
+int32_t DSClose(DS_HANDLE h) {
+  auto close = GRABKIT_PRODUCER(DSClose);
+  int32_t code = closeModule("DSClose()", close, h);
+  // The producer revokes a closed stream's buffers itself.
+  if (code == GC_ERR_SUCCESS) close.producer().forgetStream(h);
+  return code;
+}
 
 std::vector<std::string> TLGetInterfaceList(TL_HANDLE hTL) {
-  return idList(GRABKIT_PRODUCER(TLGetNumInterfaces), &TLGetInterfaceID, hTL);
+  return idList(GRABKIT_PRODUCER(TLGetNumInterfaces), "TLGetNumInterfaces", &TLGetInterfaceID, hTL);
 }
 
 std::vector<std::string> IFGetDeviceList(IF_HANDLE hIF) {
-  return idList(GRABKIT_PRODUCER(IFGetNumDevices), &IFGetDeviceID, hIF);
+  return idList(GRABKIT_PRODUCER(IFGetNumDevices), "IFGetNumDevices", &IFGetDeviceID, hIF);
 }
 
 std::vector<std::string> DevGetDataStreamList(DEV_HANDLE hDev) {
-  return idList(GRABKIT_PRODUCER(DevGetNumDataStreams), &DevGetDataStreamID, hDev);
+  return idList(GRABKIT_PRODUCER(DevGetNumDataStreams), "DevGetNumDataStreams", &DevGetDataStreamID,
+                hDev);
+}
+
+BUFFER_HANDLE DSAnnounceBuffer(DS_HANDLE hDS, void* memory, size_t size, void* user,
+                               std::shared_ptr<void> keepAlive) {
+  auto announce = GRABKIT_PRODUCER(DSAnnounceBuffer);
+  auto buffer = outputValue<BUFFER_HANDLE>(announce, hDS, memory, size, user);
+  announce.producer().recordAnnouncement(buffer,
+                                         Announcement{hDS, memory, size, std::move(keepAlive)});
+  return buffer;
+}
+
+BUFFER_HANDLE DSAllocAndAnnounceBuffer(DS_HANDLE hDS, size_t size, void* user) {
+  auto announce = GRABKIT_PRODUCER(DSAllocAndAnnounceBuffer);
+  auto buffer = outputValue<BUFFER_HANDLE>(announce, hDS, size, user);
+  announce.producer().recordAnnouncement(buffer, Announcement{hDS, nullptr, size, nullptr});
+  return buffer;
+}
+
+void clearAnnounced(DS_HANDLE hDS, BUFFER_HANDLE hBuffer) {
+  auto info = GRABKIT_PRODUCER(DSGetBufferInfo);
+  void* base = infoValue<void*>(info, hDS, hBuffer, BUFFER_INFO_BASE);
+  uint64_t length = infoValue<uint64_t>(info, hDS, hBuffer, BUFFER_INFO_SIZE);
+  Announcement a;
+  if (!info.producer().findAnnouncement(hBuffer, a)) return;
+  if (a.base != nullptr) {
+    memset(a.base, 0, a.size);
+  } else if (base != nullptr && length <= a.size) {
+    memset(base, 0, length);
+  }
 }
 
 int32_t DSQueueBuffer(DS_HANDLE hDS, BUFFER_HANDLE hBuffer, bool clear) {
-  if (clear) {
-    PDSGetBufferInfo info = GRABKIT_PRODUCER(DSGetBufferInfo);
-    void* base = infoValue<void*>(info, hDS, hBuffer, BUFFER_INFO_BASE);
-    uint64_t length = infoValue<uint64_t>(info, hDS, hBuffer, BUFFER_INFO_SIZE);
-    if (base != nullptr) memset(base, 0, length);
-  }
+  if (clear) clearAnnounced(hDS, hBuffer);
   return GRABKIT_PRODUCER(DSQueueBuffer)(hDS, hBuffer);
 }
 
 void* DSRevokeBuffer(DS_HANDLE hDS, BUFFER_HANDLE hBuffer) {
+  auto revoke = GRABKIT_PRODUCER(DSRevokeBuffer);
   void* memory = nullptr;
   void* userData = nullptr;
-  checkError(GRABKIT_PRODUCER(DSRevokeBuffer)(hDS, hBuffer, &memory, &userData));
+  checkError(revoke(hDS, hBuffer, &memory, &userData));
+  revoke.producer().forgetAnnouncement(hBuffer);
+  Jni::releaseJavaHandle(&revoke.producer(), hBuffer);
   return userData;
+}
+
+uint64_t checkedExtent(const char* function, uint64_t value, BUFFER_HANDLE hBuffer) {
+  std::shared_ptr<ProducerFunctions> p = producerInScope();
+  Announcement a;
+  if (p && p->findAnnouncement(hBuffer, a) && value > a.size) {
+    producerFault(std::string(function) + " reported " + std::to_string(value) + " bytes for a " +
+                  std::to_string(a.size) + "-byte buffer");
+  }
+  return value;
+}
+
+EVENT_HANDLE GCRegisterEvent(EVENTSRC_HANDLE source, EVENT_TYPE type) {
+  return outputValue<EVENT_HANDLE>(GRABKIT_PRODUCER(GCRegisterEvent), source, type);
 }
 
 uint64_t DSGetBufferPartDataOffset(DS_HANDLE hDS, BUFFER_HANDLE hBuffer, uint32_t partIndex) {
@@ -232,9 +310,25 @@ uint64_t DSGetBufferPartDataOffset(DS_HANDLE hDS, BUFFER_HANDLE hBuffer, uint32_
 }
 
 NewBufferEvent EventNewBufferGetData(EVENT_HANDLE hEvent, uint64_t timeout) {
+  auto get = GRABKIT_PRODUCER(EventGetData);
+  // Counted as a waiter first, so that a close that begins now kills this
+  // wait instead of waiting out its time-out.
+  struct Waiting {
+    ProducerFunctions& p;
+    EVENT_HANDLE e;
+    ~Waiting() { p.waiting(e, -1); }
+  } waiting{get.producer(), hEvent};
+  get.producer().waiting(hEvent, +1);
   NewBufferEvent event;
   size_t size = sizeof(event);
-  checkError(GRABKIT_PRODUCER(EventGetData)(hEvent, &event, &size, timeout));
+  checkError(get(hEvent, &event, &size, timeout));
+  if (size < sizeof(event)) {
+    producerFault("EventGetData delivered " + std::to_string(size) + " bytes for a " +
+                  std::to_string(sizeof(event)) + "-byte new-buffer event");
+  }
+  if (event.BufferHandle == nullptr) {
+    producerFault("EventGetData delivered a new-buffer event without a buffer handle");
+  }
   return event;
 }
 

@@ -9,6 +9,7 @@
 #define GRABKIT_PRODUCER_CALLLAYER_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,19 +21,25 @@ namespace Grabkit {
 // One fixed-width value of an information function:
 // fn(lead..., &type, &value, &size), the value preset to zero and the size to
 // its width, checked. Neither the reported type nor the reported size is used.
+// The area behind the value is wider than the size says, so that a producer
+// that writes its own idea of the width does not overwrite our stack.
 template <typename T, typename Fn, typename... Lead>
-T infoValue(Fn fn, Lead... lead) {
+T infoValue(Fn&& fn, Lead... lead) {
+  static_assert(sizeof(T) <= 16, "information values are at most 16 bytes");
   INFO_DATATYPE type = INFO_DATATYPE_UNKNOWN;
-  T value{};
+  union {
+    T value;
+    unsigned char guard[64];
+  } area{};
   size_t size = sizeof(T);
-  checkError(fn(lead..., &type, &value, &size));
-  return value;
+  checkError(fn(lead..., &type, &area.value, &size));
+  return area.value;
 }
 
 // The one output of fn(lead..., &out), checked. It starts zeroed (a null
 // handle, a count of 0) in case a producer reports success without writing.
 template <typename T, typename Fn, typename... Lead>
-T outputValue(Fn fn, Lead... lead) {
+T outputValue(Fn&& fn, Lead... lead) {
   T out{};
   checkError(fn(lead..., &out));
   return out;
@@ -65,7 +72,7 @@ uint32_t IFGetDeviceInfoUint32(IF_HANDLE hIF, DEVICE_INFO_CMD cmd, std::string d
 uint64_t IFGetDeviceInfoUint64(IF_HANDLE hIF, DEVICE_INFO_CMD cmd, std::string deviceId);
 
 // Register access and URL files: `size` bytes at `buffer`; the result is the
-// count that the producer reports back.
+// count that the producer reports back, which must not exceed `size`.
 size_t GCReadPort(PORT_HANDLE hPort, uint64_t address, void* buffer, size_t size);
 size_t GCWritePort(PORT_HANDLE hPort, uint64_t address, const void* buffer, size_t size);
 size_t GCGetPortURLInfoBuffer(PORT_HANDLE hPort, uint32_t urlIndex, URL_INFO_CMD cmd, void* buffer,
@@ -89,19 +96,48 @@ int32_t DevClose(DEV_HANDLE hDev);
 int32_t DSClose(DS_HANDLE hDS);
 
 // ID lists: the count, then one ID query per index in ascending order. A
-// failing ID query ends the call; the partial list is dropped.
+// failing ID query ends the call; the partial list is dropped. A count above
+// kMaxListCount is refused before any ID is asked for.
+constexpr uint32_t kMaxListCount = 65536;
 std::vector<std::string> TLGetInterfaceList(TL_HANDLE hTL);
 std::vector<std::string> IFGetDeviceList(IF_HANDLE hIF);
 std::vector<std::string> DevGetDataStreamList(DEV_HANDLE hDev);
 
+// Announcements, recorded with the load so that queueing zero-fills only
+// memory the library announced and `keepAlive` (the owner of the caller's
+// memory) lives until the buffer is revoked or its stream closed.
+BUFFER_HANDLE DSAnnounceBuffer(DS_HANDLE hDS, void* memory, size_t size, void* user,
+                               std::shared_ptr<void> keepAlive = nullptr);
+BUFFER_HANDLE DSAllocAndAnnounceBuffer(DS_HANDLE hDS, size_t size, void* user);
+
+// Zero-fills a buffer's memory (after asking BUFFER_INFO_BASE and
+// BUFFER_INFO_SIZE, whose failure throws): only memory the library announced
+// is zeroed, at the address and size it recorded; a producer-allocated buffer
+// only when the producer's answers fit what it was asked to allocate.
+void clearAnnounced(DS_HANDLE hDS, BUFFER_HANDLE hBuffer);
+
 // With `clear` the buffer's memory (BUFFER_INFO_BASE, BUFFER_INFO_SIZE) is
 // zeroed first; a failure of either query throws before anything is queued.
-// The queue call's own code is returned unchecked.
+// Only memory the library announced is zeroed, at the address and size it
+// recorded; a producer-allocated buffer only when the producer's answers fit
+// what it was asked to allocate. The queue call's own code is returned
+// unchecked.
 int32_t DSQueueBuffer(DS_HANDLE hDS, BUFFER_HANDLE hBuffer, bool clear = true);
 
 // The user pointer given at announcement; the buffer pointer that the
 // producer hands back is dropped.
 void* DSRevokeBuffer(DS_HANDLE hDS, BUFFER_HANDLE hBuffer);
+
+// A byte count or offset within a buffer that `function` reported: refused
+// when it exceeds the size the library announced for the buffer.
+uint64_t checkedExtent(const char* function, uint64_t value, BUFFER_HANDLE hBuffer);
+
+// Event registration, so that closing the load can wake the waiters.
+EVENT_HANDLE GCRegisterEvent(EVENTSRC_HANDLE source, EVENT_TYPE type);
+
+// A producer answer that breaks the contract of its function: reaches Java as
+// ErrorException with a message that names the function.
+[[noreturn]] void producerFault(const std::string& message);
 
 // Part base minus buffer base, modulo 2^64. The part query gets the size
 // variable as the buffer query left it.
@@ -114,7 +150,8 @@ struct NewBufferEvent {
 };
 static_assert(sizeof(NewBufferEvent) == 16, "EventGetData writes 16 bytes");
 
-// Waits up to `timeout` ms; a time-out throws TimeoutException.
+// Waits up to `timeout` ms; a time-out throws TimeoutException. A record the
+// producer did not fill (fewer than 16 bytes, or no buffer handle) is refused.
 NewBufferEvent EventNewBufferGetData(EVENT_HANDLE hEvent, uint64_t timeout);
 
 }  // namespace Grabkit

@@ -2,6 +2,9 @@
 
 #include <sstream>
 
+#include "CallLayer.h"
+#include "Producer.h"
+
 namespace Grabkit {
 
 GenTLException::GenTLException(std::string message, int32_t code) {
@@ -15,6 +18,24 @@ template <class E>
 void raiseIfProducerCode(const char* message) {
   if (message != nullptr) throw E(message);
 }
+
+// The producer's text for its own code; asking may itself answer with such a
+// code, which must not ask again.
+thread_local bool askingForText = false;
+
+[[noreturn]] void raiseProducerSpecific(int32_t code) {
+  std::string text;
+  if (!askingForText) {
+    askingForText = true;
+    try {
+      text = GCGetLastErrorMessage();
+    } catch (const std::exception&) {
+      // The code alone still says what failed.
+    }
+    askingForText = false;
+  }
+  throw ErrorException(text.empty() ? "GenTL producer reported its own error code" : text, code);
+}
 }  // namespace
 
 void checkError(int32_t code) {
@@ -26,6 +47,7 @@ void checkError(int32_t code) {
     GRABKIT_EXCEPTIONS(GRABKIT_THROW_FOR_CODE)
 #undef GRABKIT_THROW_FOR_CODE
     default:
+      if (code <= -10000 && strictInScope()) raiseProducerSpecific(code);
       break;
   }
 }

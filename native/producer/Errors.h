@@ -48,16 +48,19 @@ class GenTLException : public std::exception {
   X(LoadLibraryException, -10001, nullptr)                                             \
   X(ClosedException, -10002, nullptr)
 
-#define GRABKIT_DECLARE_EXCEPTION(name, code, message)                         \
-  class name : public GenTLException {                                         \
-   public:                                                                     \
-    explicit name(std::string text) : GenTLException(std::move(text), code) {} \
+#define GRABKIT_DECLARE_EXCEPTION(name, code, message)                                \
+  class name : public GenTLException {                                                \
+   public:                                                                            \
+    explicit name(std::string text) : GenTLException(std::move(text), code) {}        \
+    name(std::string text, int32_t other) : GenTLException(std::move(text), other) {} \
   };
 GRABKIT_EXCEPTIONS(GRABKIT_DECLARE_EXCEPTION)
 #undef GRABKIT_DECLARE_EXCEPTION
 
 // Throws the class of a GenTL error code (-1022 ... -1001); every other value,
-// producer-specific codes included, counts as success.
+// producer-specific codes included, counts as success, except in calls for a
+// strict load (the Java API's), where a producer-specific code (-10000 and
+// below) is an ErrorException with the producer's own text and code.
 void checkError(int32_t code);
 
 }  // namespace Grabkit

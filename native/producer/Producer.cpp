@@ -2,52 +2,326 @@
 
 #include <dlfcn.h>
 
+#include <cstring>
 #include <iostream>
+#include <vector>
 
 #include "../diag/Trace.h"
+#include "../jni/Handles.h"
 
 namespace Grabkit {
 
-ProducerFunctions producerFunctions;
+namespace {
+std::mutex currentMutex;
+std::shared_ptr<ProducerFunctions> current;
+// A load that a later GCInitLib replaced while it was inited is never
+// released: its module stays mapped for whatever still runs in it.
+std::vector<std::shared_ptr<ProducerFunctions>> superseded;
+
+// The producer of this thread's innermost ProducerScope, null without one.
+thread_local const std::shared_ptr<ProducerFunctions>* scopedProducer = nullptr;
+
+// One standard-error line per missing function, in resolution order.
+void resolve(ProducerFunctions& p) {
+#define GRABKIT_RESOLVE(name, params)                                     \
+  p.entries.name = reinterpret_cast<P##name>(dlsym(p.module, #name));     \
+  if (p.entries.name == nullptr) {                                        \
+    std::cerr << "GenTL producer does not implement " #name << std::endl; \
+  }
+  GRABKIT_GENTL_FUNCTIONS(GRABKIT_RESOLVE)
+#undef GRABKIT_RESOLVE
+}
+
+// dlerror() without the path it repeats at its start.
+std::string loaderReason(const std::string& path) {
+  const char* error = dlerror();
+  std::string reason = error == nullptr ? "unknown reason" : error;
+  if (reason.compare(0, path.size() + 2, path + ": ") == 0) reason.erase(0, path.size() + 2);
+  return reason;
+}
+
+// Takes `p` out of the current slot if it is there; closing it is the
+// caller's.
+void retire(const std::shared_ptr<ProducerFunctions>& p) {
+  std::lock_guard<std::mutex> lock(currentMutex);
+  if (current == p) current.reset();
+}
+
+// The producer's own text of its last error, for a load that failed.
+std::string lastErrorText(const ProducerFunctions& p) {
+  if (p.entries.GCGetLastError == nullptr) return "";
+  char text[1024] = {};
+  size_t size = sizeof(text);
+  GC_ERROR code = GC_ERR_SUCCESS;
+  if (p.entries.GCGetLastError(&code, text, &size) != GC_ERR_SUCCESS) return "";
+  return std::string(text, strnlen(text, sizeof(text) - 1));
+}
+}  // namespace
+
+ProducerFunctions::~ProducerFunctions() = default;
+
+bool ProducerFunctions::inited() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return inited_;
+}
+
+bool ProducerFunctions::enter() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (closing_) return false;
+  ++inside_;
+  return true;
+}
+
+void ProducerFunctions::leave() {
+  bool unmapNow = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (--inside_ == 0) {
+      idle_.notify_all();
+      unmapNow = unmapWhenIdle_;
+      unmapWhenIdle_ = false;
+    }
+  }
+  if (!unmapNow) return;
+  try {
+    unmap();
+  } catch (const std::exception& e) {
+    // The last call out of a closed producer has nobody to report to.
+    std::cerr << "Grabkit: " << e.what() << std::endl;
+  }
+}
+
+void ProducerFunctions::waiting(EVENT_HANDLE event, int delta) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  int& n = waiters_[event];
+  n += delta;
+  if (n <= 0) waiters_.erase(event);
+}
+
+void ProducerFunctions::recordAnnouncement(BUFFER_HANDLE buffer, Announcement a) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  announcements_[buffer] = std::move(a);
+}
+
+bool ProducerFunctions::findAnnouncement(BUFFER_HANDLE buffer, Announcement& out) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto found = announcements_.find(buffer);
+  if (found == announcements_.end()) return false;
+  out = found->second;
+  return true;
+}
+
+void ProducerFunctions::forgetAnnouncement(BUFFER_HANDLE buffer) {
+  Announcement dropped;  // its memory owner is released outside the lock
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto found = announcements_.find(buffer);
+  if (found == announcements_.end()) return;
+  dropped = std::move(found->second);
+  announcements_.erase(found);
+}
+
+void ProducerFunctions::forgetStream(DS_HANDLE stream) {
+  std::vector<Announcement> dropped;
+  std::vector<BUFFER_HANDLE> buffers;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto it = announcements_.begin(); it != announcements_.end();) {
+      if (it->second.stream != stream) {
+        ++it;
+        continue;
+      }
+      buffers.push_back(it->first);
+      dropped.push_back(std::move(it->second));
+      it = announcements_.erase(it);
+    }
+  }
+  for (BUFFER_HANDLE b : buffers) Jni::releaseJavaHandle(this, b);
+}
+
+int32_t ProducerFunctions::close(std::chrono::milliseconds bound) {
+  std::vector<EVENT_HANDLE> events;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (closing_) return GC_ERR_NOT_INITIALIZED;
+    closing_ = true;
+    inited_ = false;
+    for (const auto& w : waiters_) events.push_back(w.first);
+    ++inside_;  // this close is a call of its own until the producer's close returned
+  }
+  // Waiters that the producer would keep until their time-out leave with an
+  // abort instead.
+  if (entries.EventKill != nullptr) {
+    for (EVENT_HANDLE e : events) entries.EventKill(e);
+  }
+  int stuck = 0;
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    idle_.wait_for(lock, bound, [&] { return inside_ == 1; });
+    stuck = inside_ - 1;
+  }
+  if (stuck > 0) {
+    std::cerr << "Grabkit: " << stuck << " call(s) still inside the GenTL producer " << path
+              << " after " << bound.count() << " ms; the file stays loaded until they return"
+              << std::endl;
+  }
+  int32_t code = entries.GCCloseLib != nullptr ? entries.GCCloseLib() : GC_ERR_NOT_IMPLEMENTED;
+  std::map<BUFFER_HANDLE, Announcement> dropped;
+  bool idle = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    dropped.swap(announcements_);
+    waiters_.clear();
+    idle = inside_ == 1;
+    if (idle) {
+      entries = ProducerEntries{};
+    } else {
+      unmapWhenIdle_ = true;
+    }
+  }
+  Jni::releaseJavaHandles(this);
+  if (!idle) {
+    leave();
+    return code;
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    --inside_;
+  }
+  unmap();
+  return code;
+}
+
+void ProducerFunctions::unmap() {
+  void* m = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    m = module;
+  }
+  // A failed load over this one took its module handle.
+  if (m == nullptr) return;
+  if (dlclose(m) != 0) throw LoadLibraryException("Could not free library");
+  std::lock_guard<std::mutex> lock(mutex_);
+  module = nullptr;
+}
+
+std::shared_ptr<ProducerFunctions> currentProducer() {
+  std::lock_guard<std::mutex> lock(currentMutex);
+  return current;
+}
 
 int32_t GCInitLib(std::string path) {
   trace("GCInitLib()");
-  ProducerFunctions& p = producerFunctions;
-  p.module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (p.module == nullptr) throw LoadLibraryException("Failed to load CTI file");
-#define GRABKIT_RESOLVE(name, params)                         \
-  p.name = reinterpret_cast<P##name>(dlsym(p.module, #name)); \
-  if (p.name == nullptr) std::cerr << "GenTL producer does not implement " #name << std::endl;
-  GRABKIT_GENTL_FUNCTIONS(GRABKIT_RESOLVE)
-#undef GRABKIT_RESOLVE
-  p.inited = true;
-  return GRABKIT_PRODUCER(GCInitLib)();
+  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (module == nullptr) {
+    std::shared_ptr<ProducerFunctions> p = currentProducer();
+    if (p) {
+      std::lock_guard<std::mutex> lock(p->mutex_);
+      p->module = nullptr;
+    }
+    throw LoadLibraryException("Failed to load CTI file");
+  }
+  auto p = std::make_shared<ProducerFunctions>(path);
+  p->module = module;
+  resolve(*p);
+  p->inited_ = true;
+  {
+    std::lock_guard<std::mutex> lock(currentMutex);
+    if (current && current->inited()) superseded.push_back(current);
+    current = p;
+  }
+  if (p->entries.GCInitLib == nullptr) throwMissingEntry("GCInitLib");
+  if (!p->enter()) throw NotInitializedException("GenTL producer was closed during GCInitLib");
+  int32_t code = p->entries.GCInitLib();
+  p->leave();
+  return code;
 }
 
 int32_t GCCloseLib() {
   trace("GCCloseLib()");
-  ProducerFunctions& p = producerFunctions;
-  PGCCloseLib close = GRABKIT_PRODUCER(GCCloseLib);
-  p.inited = false;
-  int32_t code = close();
-  void* module = p.module;
-  p = ProducerFunctions{};
-  // A failed load over a loaded producer left no module to release.
-  if (module != nullptr && dlclose(module) != 0) {
-    p.module = module;
-    throw LoadLibraryException("Could not free library");
+  std::shared_ptr<ProducerFunctions> p = currentProducer();
+  if (!p || !p->inited()) {
+    throw NotInitializedException("No GenTL producer is loaded, cannot call GCCloseLib");
   }
-  return code;
+  retire(p);
+  return p->close(kCloseBound);
 }
 
 bool GCLibIsInited() {
-  return producerFunctions.inited;
+  std::shared_ptr<ProducerFunctions> p = currentProducer();
+  return p && p->inited();
+}
+
+std::shared_ptr<ProducerFunctions> openProducer(const std::string& path) {
+  dlerror();
+  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (module == nullptr) {
+    throw LoadLibraryException("Failed to load CTI file " + path + ": " + loaderReason(path));
+  }
+  auto p = std::make_shared<ProducerFunctions>(path);
+  p->module = module;
+  p->strict = true;
+  // Any shared library loads; only one with a GCInitLib is worth the lines
+  // about the functions it lacks.
+  if (dlsym(module, "GCInitLib") == nullptr) {
+    dlclose(module);
+    throw LoadLibraryException("Failed to load CTI file " + path +
+                               ": it has no GCInitLib, so it is no GenTL producer");
+  }
+  resolve(*p);
+  int32_t code = p->entries.GCInitLib();
+  if (code != GC_ERR_SUCCESS) {
+    std::string text = lastErrorText(*p);
+    p->closing_ = true;
+    dlclose(module);
+    p->module = nullptr;
+    throw LoadLibraryException("GenTL producer " + path + " failed to initialise with code " +
+                               std::to_string(code) + (text.empty() ? "" : ": " + text));
+  }
+  p->inited_ = true;
+  return p;
+}
+
+bool makeCurrent(const std::shared_ptr<ProducerFunctions>& p) {
+  std::lock_guard<std::mutex> lock(currentMutex);
+  if (current && current->inited()) return false;
+  current = p;
+  return true;
+}
+
+int32_t closeProducer(const std::shared_ptr<ProducerFunctions>& p) {
+  retire(p);
+  return p->close(kCloseBound);
+}
+
+ProducerScope::ProducerScope(std::shared_ptr<ProducerFunctions> p)
+    : producer_(std::move(p)), previous_(scopedProducer) {
+  scopedProducer = &producer_;
+}
+
+ProducerScope::~ProducerScope() {
+  scopedProducer = previous_;
+}
+
+std::shared_ptr<ProducerFunctions> producerInScope() {
+  return scopedProducer != nullptr ? *scopedProducer : currentProducer();
+}
+
+bool strictInScope() {
+  return scopedProducer != nullptr && *scopedProducer && (*scopedProducer)->strict;
+}
+
+ProducerCall::ProducerCall(const char* name) : producer_(producerInScope()) {
+  if (!producer_ || !producer_->enter()) {
+    producer_.reset();
+    throw NotInitializedException(std::string("No GenTL producer is loaded, cannot call ") + name);
+  }
+}
+
+ProducerCall::~ProducerCall() {
+  if (producer_) producer_->leave();
 }
 
 void throwMissingEntry(const char* name) {
-  if (!producerFunctions.inited) {
-    throw NotInitializedException(std::string("No GenTL producer is loaded, cannot call ") + name);
-  }
   throw NotImplementedException(std::string("GenTL producer does not implement ") + name);
 }
 

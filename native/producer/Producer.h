@@ -1,47 +1,192 @@
-// The one loaded GenTL producer: its module, its 57 entry points and the
-// inited flag.
+// Loaded GenTL producers: one record per load of a producer file (its module,
+// its 57 entry points, its inited flag), and the calls that go through it.
+//
+// A record is shared: the process's current producer holds it, every call
+// into the producer holds it for its own duration, and the object trees made
+// under it hold it. Closing a record refuses new calls at once, lets the
+// calls already inside the producer finish, and releases the file only when
+// no thread is inside it any more, so that no thread ever returns into
+// unmapped code.
 #ifndef GRABKIT_PRODUCER_PRODUCER_H
 #define GRABKIT_PRODUCER_PRODUCER_H
 
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <utility>
 
 #include "Errors.h"
 #include "GenTL.h"
 
 namespace Grabkit {
 
-struct ProducerFunctions {
-  void* module = nullptr;
+struct ProducerEntries {
 #define GRABKIT_ENTRY(name, params) P##name name = nullptr;
   GRABKIT_GENTL_FUNCTIONS(GRABKIT_ENTRY)
 #undef GRABKIT_ENTRY
-  bool inited = false;
 };
 
-// Process-wide; loading and closing are ordered by the caller.
-extern ProducerFunctions producerFunctions;
+// What the library announced to the producer, so that a queue zero-fills only
+// memory it owns, at the address and size it recorded, and so that the Java
+// memory behind an announcement stays reachable until it is revoked.
+struct Announcement {
+  DS_HANDLE stream = nullptr;
+  void* base = nullptr;  // null for memory the producer allocated
+  size_t size = 0;
+  std::shared_ptr<void> keepAlive;  // the caller's memory owner, if any
+};
+
+class ProducerFunctions : public std::enable_shared_from_this<ProducerFunctions> {
+ public:
+  explicit ProducerFunctions(std::string path) : path(std::move(path)) {}
+  ~ProducerFunctions();
+  ProducerFunctions(const ProducerFunctions&) = delete;
+  ProducerFunctions& operator=(const ProducerFunctions&) = delete;
+
+  const std::string path;
+  void* module = nullptr;
+  ProducerEntries entries;
+  // Producer-specific codes (-10000 and below) count as errors in calls made
+  // for this load (the Java API's loads), not only GenTL's own codes.
+  bool strict = false;
+
+  bool inited() const;
+  // Counts a call in; false once closing has begun.
+  bool enter();
+  void leave();
+
+  // Closes the load: refuses new calls, wakes event waiters with an abort,
+  // waits up to `bound` for the calls inside to leave, runs the producer's
+  // GCCloseLib (when it has one) and releases the file, or leaves that to the
+  // last call still inside. Returns the producer's code (GC_ERR_NOT_IMPLEMENTED
+  // without a GCCloseLib). Only the first close does anything; later ones
+  // return GC_ERR_NOT_INITIALIZED.
+  int32_t close(std::chrono::milliseconds bound);
+
+  // Event waits in progress, so that closing can kill them.
+  void waiting(EVENT_HANDLE event, int delta);
+
+  void recordAnnouncement(BUFFER_HANDLE buffer, Announcement a);
+  // The announcement's record, if the library made it.
+  bool findAnnouncement(BUFFER_HANDLE buffer, Announcement& out) const;
+  void forgetAnnouncement(BUFFER_HANDLE buffer);
+  void forgetStream(DS_HANDLE stream);
+
+ private:
+  // Releases the file; throws LoadLibraryException when dlclose fails.
+  void unmap();
+
+  mutable std::mutex mutex_;
+  std::condition_variable idle_;
+  bool closing_ = false;
+  bool inited_ = false;
+  bool unmapWhenIdle_ = false;
+  int inside_ = 0;
+  std::map<EVENT_HANDLE, int> waiters_;
+  std::map<BUFFER_HANDLE, Announcement> announcements_;
+
+  friend int32_t GCInitLib(std::string path);
+  friend std::shared_ptr<ProducerFunctions> openProducer(const std::string& path);
+};
+
+// The process's current producer (the one of the low-level family), or null.
+std::shared_ptr<ProducerFunctions> currentProducer();
 
 // Loads the file, resolves the 57 functions (one standard-error line per
-// missing one) and returns the code of the producer's GCInitLib.
+// missing one), makes it the current producer and returns the code of the
+// producer's GCInitLib. Throws LoadLibraryException "Failed to load CTI file"
+// when the file cannot be loaded; the current producer then stays as it was.
 int32_t GCInitLib(std::string path);
-// Runs the producer's GCCloseLib, forgets the entries, releases the file.
+// Closes the current producer (see ProducerFunctions::close).
 int32_t GCCloseLib();
 bool GCLibIsInited();
 
-// Reports an empty entry instead of calling through it: nothing loaded, or the
-// producer lacks the function.
+// A load that fails cleanly: a file that can't be loaded, lacks GCInitLib or
+// whose GCInitLib fails leaves nothing loaded, and the exception names the
+// file and the reason. The result is initialised and strict but not current.
+std::shared_ptr<ProducerFunctions> openProducer(const std::string& path);
+// Makes `p` the current producer unless one is inited; false otherwise.
+bool makeCurrent(const std::shared_ptr<ProducerFunctions>& p);
+// Closes `p` (see ProducerFunctions::close), which stops being current.
+int32_t closeProducer(const std::shared_ptr<ProducerFunctions>& p);
+
+// How long closing waits for calls inside the producer before it gives up
+// releasing the file.
+constexpr std::chrono::milliseconds kCloseBound{5000};
+
+// Routes the calls of this thread, while it lives, to `p` instead of the
+// current producer (null: to no producer at all). The object trees use it so
+// that their calls reach the load they came from.
+class ProducerScope {
+ public:
+  explicit ProducerScope(std::shared_ptr<ProducerFunctions> p);
+  ~ProducerScope();
+  ProducerScope(const ProducerScope&) = delete;
+  ProducerScope& operator=(const ProducerScope&) = delete;
+
+ private:
+  std::shared_ptr<ProducerFunctions> producer_;
+  const std::shared_ptr<ProducerFunctions>* previous_;
+};
+
+// The producer that calls of this thread go to now (bound or current).
+std::shared_ptr<ProducerFunctions> producerInScope();
+// True when this thread's calls go to a strict load.
+bool strictInScope();
+
+// One call into the producer: holds its load and counts the call in while it
+// lives, so that closing waits for it.
+class ProducerCall {
+ public:
+  explicit ProducerCall(const char* name);
+  ~ProducerCall();
+  ProducerCall(ProducerCall&& other) noexcept : producer_(std::move(other.producer_)) {}
+  ProducerCall(const ProducerCall&) = delete;
+  ProducerCall& operator=(const ProducerCall&) = delete;
+
+  ProducerFunctions& producer() const { return *producer_; }
+
+ private:
+  std::shared_ptr<ProducerFunctions> producer_;
+};
+
+// An entry point together with the call that keeps its load inside; as a
+// temporary it lives to the end of the full expression that calls it.
+template <typename Fn>
+class Entry {
+ public:
+  Entry(ProducerCall call, Fn fn) : call_(std::move(call)), fn_(fn) {}
+
+  template <typename... Args>
+  auto operator()(Args&&... args) const {
+    return fn_(std::forward<Args>(args)...);
+  }
+  ProducerFunctions& producer() const { return call_.producer(); }
+
+ private:
+  ProducerCall call_;
+  Fn fn_;
+};
+
+// Reports an empty entry instead of calling through it.
 [[noreturn]] void throwMissingEntry(const char* name);
 
 template <typename Fn>
-inline Fn checkedEntry(Fn fn, const char* name) {
+Entry<Fn> enterProducer(Fn ProducerEntries::*member, const char* name) {
+  ProducerCall call(name);
+  Fn fn = call.producer().entries.*member;
   if (fn == nullptr) throwMissingEntry(name);
-  return fn;
+  return Entry<Fn>(std::move(call), fn);
 }
 
 }  // namespace Grabkit
 
 // The producer's function `name`, or the exception that says why it can't be
 // called: GRABKIT_PRODUCER(TLOpen)(&handle).
-#define GRABKIT_PRODUCER(name) ::Grabkit::checkedEntry(::Grabkit::producerFunctions.name, #name)
+#define GRABKIT_PRODUCER(name) ::Grabkit::enterProducer(&::Grabkit::ProducerEntries::name, #name)
 
 #endif

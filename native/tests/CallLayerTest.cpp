@@ -61,20 +61,49 @@ TEST_F(CallLayer, ACountThatIsZeroOrNeverWrittenAsksNoId) {
   EXPECT_EQ(control.callLog(), "TLGetNumInterfaces\nDevGetNumDataStreams\n");
 }
 
-TEST_F(CallLayer, QueueingClearsExactlyTheBufferItIsToldOf) {
-  auto* memory = new unsigned char[16];  // the sanitizer catches a byte more
-  memset(memory, 0xAA, 16);
-  control.answer("DSGetBufferInfo", BUFFER_INFO_BASE, 0, TestProducer::bytes(memory));
-  control.answer("DSGetBufferInfo", BUFFER_INFO_SIZE, 0, TestProducer::bytes<uint64_t>(16));
-  control.answer("DSQueueBuffer", GRABKIT_TEST_ANY, GC_ERR_INVALID_HANDLE, "");
-  EXPECT_EQ(DSQueueBuffer(hDS, hBuffer), GC_ERR_INVALID_HANDLE);  // returned, not thrown
-  for (int i = 0; i < 16; ++i) EXPECT_EQ(memory[i], 0) << i;
-  EXPECT_EQ(control.argumentLog(),
-            "DSGetBufferInfo(0x7f0000001000, 0x20, 0, 8)\n"
-            "DSGetBufferInfo(0x7f0000001000, 0x20, 1, 8)\n"
-            "DSQueueBuffer(0x7f0000001000, 0x20)\n");
-  delete[] memory;
-
+// Queueing zero-fills only memory the library announced, at the address and
+// size it recorded: a producer that reports another base or a bigger size
+// must not make us write over the heap.
+TEST_F(CallLayer, QueueingClearsOnlyWhatWasAnnounced) {
+  struct Case {
+    const char* name;
+    bool announce;       // through the call layer, with our memory
+    bool producerOwned;  // announced as producer-allocated, of 16 bytes
+    size_t reportedSize;
+    bool reportOtherBase;
+    bool cleared;
+  };
+  const Case cases[] = {
+      {"announced, honest", true, false, 16, false, true},
+      {"announced, size lies", true, false, 1 << 20, false, true},
+      {"announced, base lies", true, false, 16, true, true},
+      {"never announced", false, false, 16, false, false},
+      {"producer-owned, fits", false, true, 16, false, true},
+      {"producer-owned, too big", false, true, 17, false, false},
+  };
+  for (const Case& c : cases) {
+    control.reset();
+    auto* memory = new unsigned char[16];  // the sanitizer catches a byte more
+    auto* other = new unsigned char[16];
+    memset(memory, 0xAA, 16);
+    memset(other, 0xAA, 16);
+    void* buffer = reinterpret_cast<void*>(0x20);
+    control.answer("DSAnnounceBuffer", GRABKIT_TEST_ANY, 0, TestProducer::bytes(buffer));
+    control.answer("DSAllocAndAnnounceBuffer", GRABKIT_TEST_ANY, 0, TestProducer::bytes(buffer));
+    if (c.announce) DSAnnounceBuffer(hDS, memory, 16, nullptr);
+    if (c.producerOwned) DSAllocAndAnnounceBuffer(hDS, 16, nullptr);
+    unsigned char* reportedBase = c.reportOtherBase ? other : memory;
+    control.answer("DSGetBufferInfo", BUFFER_INFO_BASE, 0, TestProducer::bytes(reportedBase));
+    control.answer("DSGetBufferInfo", BUFFER_INFO_SIZE, 0,
+                   TestProducer::bytes<uint64_t>(c.reportedSize));
+    control.answer("DSQueueBuffer", GRABKIT_TEST_ANY, GC_ERR_INVALID_HANDLE, "");
+    EXPECT_EQ(DSQueueBuffer(hDS, buffer), GC_ERR_INVALID_HANDLE);  // returned, not thrown
+    EXPECT_EQ(memory[0] == 0 && memory[15] == 0, c.cleared) << c.name;
+    EXPECT_EQ(other[0], 0xAA) << c.name;
+    DSRevokeBuffer(hDS, buffer);
+    delete[] memory;
+    delete[] other;
+  }
   control.reset();
   EXPECT_EQ(DSQueueBuffer(hDS, hBuffer, false), GC_ERR_SUCCESS);
   EXPECT_EQ(control.callLog(), "DSQueueBuffer\n");

@@ -18,9 +18,9 @@ class Loader : public ::testing::Test {
   TestProducer control;
 };
 
-bool noEntries() {
+bool noEntries(const ProducerFunctions& p) {
   bool none = true;
-#define GRABKIT_CHECK_EMPTY(name, params) none = none && producerFunctions.name == nullptr;
+#define GRABKIT_CHECK_EMPTY(name, params) none = none && p.entries.name == nullptr;
   GRABKIT_GENTL_FUNCTIONS(GRABKIT_CHECK_EMPTY)
 #undef GRABKIT_CHECK_EMPTY
   return none;
@@ -32,17 +32,20 @@ TEST_F(Loader, LoadsCallsInitAndCloseAndForgetsEverything) {
   control.setResult("GCCloseLib", -10042);
   EXPECT_EQ(GCInitLib(GRABKIT_TEST_CTI), GC_ERR_ERROR);  // a failing init still loads
   EXPECT_TRUE(GCLibIsInited());
-  EXPECT_NE(producerFunctions.DSGetBufferPartInfo, nullptr);
+  std::shared_ptr<ProducerFunctions> loaded = currentProducer();
+  EXPECT_NE(loaded->entries.DSGetBufferPartInfo, nullptr);
   EXPECT_EQ(GCCloseLib(), -10042);
   EXPECT_FALSE(GCLibIsInited());
-  EXPECT_EQ(producerFunctions.module, nullptr);
-  EXPECT_TRUE(noEntries());
+  EXPECT_EQ(currentProducer(), nullptr);
+  EXPECT_EQ(loaded->module, nullptr);
+  EXPECT_TRUE(noEntries(*loaded));
   EXPECT_EQ(control.callLog(), "GCInitLib\nGCCloseLib\n");
 }
 
 TEST_F(Loader, UnloadableFileLeavesTheStateAlone) {
   ASSERT_EQ(GCInitLib(GRABKIT_TEST_CTI), GC_ERR_SUCCESS);
-  PTLOpen before = producerFunctions.TLOpen;
+  std::shared_ptr<ProducerFunctions> loaded = currentProducer();
+  PTLOpen before = loaded->entries.TLOpen;
   try {
     GCInitLib("/nonexistent/producer.cti");
     FAIL() << "no exception";
@@ -50,8 +53,9 @@ TEST_F(Loader, UnloadableFileLeavesTheStateAlone) {
     EXPECT_STREQ(e.what(), "Failed to load CTI file (ID: -10001)");
   }
   EXPECT_TRUE(GCLibIsInited());
-  EXPECT_EQ(producerFunctions.TLOpen, before);
-  EXPECT_EQ(producerFunctions.module, nullptr);  // the handle is stored even when null
+  EXPECT_EQ(currentProducer(), loaded);
+  EXPECT_EQ(loaded->entries.TLOpen, before);
+  EXPECT_EQ(loaded->module, nullptr);  // the handle is stored even when null
 }
 
 TEST_F(Loader, MissingFunctionsAreReportedInResolutionOrderAfterTheTraceLine) {

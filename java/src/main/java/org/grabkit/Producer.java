@@ -44,16 +44,17 @@ public final class Producer extends Owner {
    * @param path the producer file
    * @return the producer
    * @throws UncheckedIOException with a {@link NoSuchFileException} if there is no such file
-   * @throws org.grabkit.gentl.LoadLibraryException if the file is no loadable producer, or another
-   *     producer is loaded
+   * @throws org.grabkit.gentl.LoadLibraryException if the file is no loadable producer (the
+   *     message names the file and the loader's reason), its {@code GCInitLib} fails, or another
+   *     producer is loaded; nothing stays loaded then
    */
   public static Producer open(Path path) {
-    Path file = path.toAbsolutePath();
+    Path file = path.toAbsolutePath().normalize();
     if (!Files.isRegularFile(file)) {
       throw new UncheckedIOException(
           "No such producer file: " + file, new NoSuchFileException(file.toString()));
     }
-    GenTLProducer library = GenTLProducer.load(file.toString());
+    GenTLProducer library = GenTLProducer.open(file);
     try {
       return new Producer(file, library, library.openTransportLayer());
     } catch (RuntimeException e) {

@@ -1,5 +1,8 @@
 package org.grabkit.gentl;
 
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Path;
+
 /**
  * The loaded GenTL producer, root of the module tree. Only one producer can be loaded at a time;
  * {@link #close()} closes and unloads it at once. A proxy that becomes unreachable without being
@@ -21,6 +24,28 @@ public final class GenTLProducer extends ModelObject {
   public static GenTLProducer load(String path) {
     return new GenTLProducer(gentlJNI.GenTLProducer_load(path));
   }
+
+  /**
+   * Loads a producer file for good: unlike {@link #load(String)}, any file name works (the path
+   * reaches the loader as UTF-8), a relative path counts from the working directory, a load that
+   * fails leaves nothing loaded and says why, and the tree made under the result stays closed once
+   * this producer is closed, whatever is loaded later. Producer-specific error codes of calls in
+   * this tree are errors ({@link ErrorException} with the producer's text and code).
+   *
+   * @param path the producer file ({@code *.cti})
+   * @return the producer
+   * @throws LoadLibraryException naming the file and the reason (the loader's own text, a missing
+   *     {@code GCInitLib}, the code of a failing {@code GCInitLib}), or when a producer is loaded
+   *     already
+   */
+  public static GenTLProducer open(Path path) {
+    NativeLibrary.load();
+    byte[] file =
+        path.toAbsolutePath().normalize().toString().getBytes(StandardCharsets.UTF_8);
+    return new GenTLProducer(open0(file));
+  }
+
+  private static native long open0(byte[] utf8Path);
 
   /**
    * Opens the system module (again at each call).
@@ -46,7 +71,7 @@ public final class GenTLProducer extends ModelObject {
 
   /** Closes and unloads the producer unless it is closed already, then releases the proxy. */
   @Override
-  public void close() {
+  public synchronized void close() {
     if (released()) {
       return;
     }

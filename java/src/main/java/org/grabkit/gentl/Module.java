@@ -18,10 +18,12 @@ public abstract class Module extends ModelObject {
 
   /**
    * Closes the module in the producer unless it or an ancestor is already closed, then releases
-   * the proxy. Later calls do nothing.
+   * the proxy. Later calls do nothing. Of threads that close at once, one closes and the others
+   * return when it is closed; threads still using the proxy get {@link IllegalStateException}
+   * (released proxy) or {@link ClosedException}, never a dead object.
    */
   @Override
-  public final void close() {
+  public final synchronized void close() {
     if (released()) {
       return;
     }

@@ -321,9 +321,10 @@ class LowLevelTest {
     } else {
       assertEquals(0x500, h.buf); // small handles are their own value
     }
-    List<Row> rows = rows(h);
-    assertEquals(73, rows.size());
-    for (Row row : rows) {
+    assertEquals(73, rows(h).size());
+    // Fresh handles for each row: a close retires the token of what it closed.
+    for (int i = 0; i < 73; i++) {
+      Row row = rows(new Handles(base)).get(i);
       assertEquals(row.log() + "\n", run(row));
     }
   }
@@ -373,6 +374,13 @@ class LowLevelTest {
       }
       TestProducerControl.reset();
       answer(row.function(), ANY, u64(Long.MAX_VALUE));
+      if (row.function().equals("GCWritePort")) {
+        // A count for an area of ours can't exceed the area.
+        ErrorException e = assertThrows(ErrorException.class, () -> row.call().get());
+        assertEquals("GCWritePort reported 9223372036854775807 bytes for a 8-byte buffer"
+            + " (ID: -1001)", e.getMessage());
+        continue;
+      }
       assertEquals(Long.MAX_VALUE, row.call().get(), row.log());
       answer(row.function(), ANY, u64(Long.MIN_VALUE)); // 2^63
       if (row.kind() == Kind.SIZE) {
@@ -385,7 +393,7 @@ class LowLevelTest {
           + "(9223372036854775807)", e.getMessage());
       checked++;
     }
-    assertEquals(7, checked);
+    assertEquals(6, checked);
   }
 
   @Test
@@ -417,12 +425,17 @@ class LowLevelTest {
       memory.put(i, (byte) 0x5A);
     }
     answer("DSGetBufferInfo", 0, u64(TestProducerControl.addressOf(memory)));
-    answer("DSGetBufferInfo", 1, u64(16));
-    assertEquals(0, gentlJNI.DSQueueBuffer__SWIG_0(h.ds, h.buf, false));
-    assertEquals(0x5A, memory.get(0));
+    answer("DSGetBufferInfo", 1, u64(1 << 20)); // the producer's size is not believed
+    // Memory this library did not announce is never written.
     assertEquals(0, gentlJNI.DSQueueBuffer__SWIG_1(h.ds, h.buf));
+    assertEquals(0x5A, memory.get(0));
+    answer("DSAnnounceBuffer", ANY, u64(h.value(9)));
+    int announced = gentlJNI.DSAnnounceBuffer(h.ds, memory, 0);
+    assertEquals(0, gentlJNI.DSQueueBuffer__SWIG_0(h.ds, announced, false));
+    assertEquals(0x5A, memory.get(0));
+    assertEquals(0, gentlJNI.DSQueueBuffer__SWIG_1(h.ds, announced));
     for (int i = 0; i < 32; i++) {
-      assertEquals(i < 16 ? 0 : 0x5A, memory.get(i), "byte " + i);
+      assertEquals(0, memory.get(i), "byte " + i);
     }
   }
 
