@@ -19,7 +19,8 @@ public final class Diagnostics {
   /**
    * Runs an action and returns what native code (the library and the producer) wrote to the
    * process's standard error (descriptor 2) meanwhile, e.g. the producer's complaints while
-   * loading. At most 20480 bytes are kept; more is dropped, and writers never block.
+   * loading. The first 20480 bytes are kept; the rest is read and dropped as it comes, so writers
+   * neither fail nor wait for the capture to end.
    *
    * @param action what to run; an exception it throws ends the capture and propagates
    * @return the captured text

@@ -6,7 +6,14 @@ import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.io.IOException;
 import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
 import java.nio.file.Path;
+import java.util.ArrayList;
+import java.util.List;
+import java.util.concurrent.CountDownLatch;
+import java.util.concurrent.ExecutorService;
+import java.util.concurrent.Executors;
+import java.util.concurrent.Future;
 import java.util.concurrent.TimeUnit;
 import org.junit.jupiter.api.AfterEach;
 import org.junit.jupiter.api.Test;
@@ -55,8 +62,40 @@ class DiagnosticsTest {
               join(writer);
             });
     assertEquals("z".repeat(20480), big);
-    String huge = StdErr.capture(() -> StdErr.write(bytes("q".repeat(1 << 20))));
-    assertEquals(20480, huge.length());
+    String text = numberedLines(1 << 20);
+    assertEquals(text.substring(0, 20480), StdErr.capture(() -> StdErr.write(bytes(text))));
+  }
+
+  /** The raw natives, not the synchronized helper: the library itself must keep the order. */
+  @Test
+  void concurrentStartsAndStopsLeaveStandardErrorAsItWas() throws Exception {
+    Path fd2 = Path.of("/proc/self/fd/2");
+    Path stderrBefore = Files.readSymbolicLink(fd2);
+    CountDownLatch go = new CountDownLatch(1);
+    ExecutorService pool = Executors.newFixedThreadPool(4);
+    try {
+      List<Future<?>> threads = new ArrayList<>();
+      for (int t = 0; t < 4; t++) {
+        threads.add(
+            pool.submit(
+                () -> {
+                  go.await();
+                  for (int i = 0; i < 200; i++) {
+                    assertEquals(0, gentlJNI.StdErrRedirectStart());
+                    assertEquals("", gentlJNI.StdErrRedirectStop());
+                  }
+                  return null;
+                }));
+      }
+      go.countDown();
+      for (Future<?> thread : threads) {
+        thread.get();
+      }
+    } finally {
+      pool.shutdown();
+    }
+    assertEquals(stderrBefore, Files.readSymbolicLink(fd2));
+    assertEquals("after", StdErr.capture(() -> StdErr.write(bytes("after"))));
   }
 
   /** Only another process can see that a captured line never reached the real standard error. */
@@ -76,7 +115,8 @@ class DiagnosticsTest {
     String out = new String(child.getInputStream().readAllBytes(), StandardCharsets.UTF_8);
     String err = new String(child.getErrorStream().readAllBytes(), StandardCharsets.UTF_8);
     assertEquals(0, child.exitValue(), err);
-    assertEquals("captured:GCInitLib()\nGCCloseLib()\n", out);
+    assertEquals(
+        "captured:GCInitLib()\nGCCloseLib()\nSystem.err:first 20480 bytes, checkError false\n", out);
     assertFalse(err.contains("GCInitLib()"), err);
     assertTrue(err.contains("after the capture"), err);
   }
@@ -86,16 +126,42 @@ class DiagnosticsTest {
     public static void main(String[] args) throws IOException {
       TestProducerControl.attach(TestProducerControl.TEST_CTI);
       gentlJNI.enableTracing(true);
-      String captured =
+      String traced =
           StdErr.capture(
               () -> {
                 gentlJNI.GCInitLib(TestProducerControl.TEST_CTI);
                 gentlJNI.GCCloseLib();
               });
-      System.out.print("captured:" + captured);
+      gentlJNI.enableTracing(false);
+      // The JVM's own System.err, which the test runner has replaced in the parent: a write
+      // the capture refused would set its error flag for good.
+      String text = numberedLines(150_000);
+      String viaSystemErr =
+          StdErr.capture(
+              () -> {
+                System.err.print(text);
+                System.err.flush();
+              });
+      System.out.print("captured:" + traced);
+      System.out.println(
+          "System.err:"
+              + (viaSystemErr.equals(text.substring(0, 20480))
+                  ? "first 20480 bytes"
+                  : viaSystemErr.length() + " other bytes")
+              + ", checkError "
+              + System.err.checkError());
       System.out.flush();
-      StdErr.write(bytes("after the capture\n"));
+      System.err.println("after the capture");
     }
+  }
+
+  /** Numbered lines: bytes taken from the wrong place or out of order show. */
+  private static String numberedLines(int length) {
+    StringBuilder text = new StringBuilder(length + 16);
+    for (int i = 0; text.length() < length; i++) {
+      text.append("line ").append(i).append('\n');
+    }
+    return text.substring(0, length);
   }
 
   private static byte[] bytes(String s) {

@@ -10,7 +10,7 @@ final class StdErr {
 
   /**
    * Writes to descriptor 2 itself (the test runner replaces {@code System.err}) through a
-   * PrintStream, which like {@code System.err} drops what a full capture refuses.
+   * PrintStream, as {@code System.err} would.
    */
   static void write(byte[] bytes) {
     PrintStream err = new PrintStream(new FileOutputStream(FileDescriptor.err), true);
