@@ -2,7 +2,8 @@
 # Grabkit's two entry points, on a fresh Debian machine with JDK 17, Maven and g++:
 #   ./run.sh main   build, then grab 100 frames from the bundled simulated camera into
 #                   build/grabkit-frame.png (any arguments go to the grabkit tool instead)
-#   ./run.sh test   build and run every test (native under ASan/UBSan, JUnit under -Xcheck:jni)
+#   ./run.sh test   build and run every test (native under ASan/UBSan, JUnit under -Xcheck:jni
+#                   twice: against the release library and against its ASan/UBSan build)
 # Each installs the Debian packages it lacks (as root, through apt-get).
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -46,10 +47,11 @@ case "${1:-}" in
     need_packages libgtest-dev clang-format
     echo "== clang-format"
     git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
-    echo "== build, native tests (ASan/UBSan), JUnit (-Xcheck:jni)"
+    echo "== build, native tests (ASan/UBSan), JUnit (-Xcheck:jni; release, then ASan/UBSan)"
     mvn_batch verify
-    if grep -rl "WARNING in native method" java/target/surefire-reports 2>/dev/null; then
-      echo "JNI warnings in the JUnit run (see the files above)" >&2
+    if grep -rl "WARNING in native method" java/target/surefire-reports \
+      java/target/surefire-reports-sanitized 2>/dev/null; then
+      echo "JNI warnings in the JUnit runs (see the files above)" >&2
       exit 1
     fi
     echo "== no JNI warnings"

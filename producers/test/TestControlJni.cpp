@@ -16,7 +16,18 @@ struct Control {
   decltype(&GrabkitTest_setAnswer) setAnswer = nullptr;
   decltype(&GrabkitTest_callLog) callLog = nullptr;
   decltype(&GrabkitTest_argumentLog) argumentLog = nullptr;
+  decltype(&GrabkitTest_setReportedSize) setReportedSize = nullptr;
+  decltype(&GrabkitTest_hold) hold = nullptr;
+  decltype(&GrabkitTest_release) release = nullptr;
+  decltype(&GrabkitTest_entered) entered = nullptr;
+  decltype(&GrabkitTest_awaitEntered) awaitEntered = nullptr;
+  decltype(&GrabkitTest_setWaitForKill) setWaitForKill = nullptr;
 } control;
+
+template <typename Function>
+void bind(void* module, Function& function, const char* name) {
+  function = reinterpret_cast<Function>(dlsym(module, name));
+}
 
 std::string utf(JNIEnv* env, jstring s) {
   const char* chars = env->GetStringUTFChars(s, nullptr);
@@ -50,15 +61,17 @@ GRABKIT_CONTROL(void, attach)(JNIEnv* env, jclass, jstring path) {
   }
   if (control.module != nullptr) dlclose(control.module);
   control.module = module;
-  control.reset = reinterpret_cast<decltype(control.reset)>(dlsym(module, "GrabkitTest_reset"));
-  control.setResult =
-      reinterpret_cast<decltype(control.setResult)>(dlsym(module, "GrabkitTest_setResult"));
-  control.setAnswer =
-      reinterpret_cast<decltype(control.setAnswer)>(dlsym(module, "GrabkitTest_setAnswer"));
-  control.callLog =
-      reinterpret_cast<decltype(control.callLog)>(dlsym(module, "GrabkitTest_callLog"));
-  control.argumentLog =
-      reinterpret_cast<decltype(control.argumentLog)>(dlsym(module, "GrabkitTest_argumentLog"));
+  bind(module, control.reset, "GrabkitTest_reset");
+  bind(module, control.setResult, "GrabkitTest_setResult");
+  bind(module, control.setAnswer, "GrabkitTest_setAnswer");
+  bind(module, control.callLog, "GrabkitTest_callLog");
+  bind(module, control.argumentLog, "GrabkitTest_argumentLog");
+  bind(module, control.setReportedSize, "GrabkitTest_setReportedSize");
+  bind(module, control.hold, "GrabkitTest_hold");
+  bind(module, control.release, "GrabkitTest_release");
+  bind(module, control.entered, "GrabkitTest_entered");
+  bind(module, control.awaitEntered, "GrabkitTest_awaitEntered");
+  bind(module, control.setWaitForKill, "GrabkitTest_setWaitForKill");
   control.reset();
 }
 
@@ -80,6 +93,32 @@ GRABKIT_CONTROL(void, setAnswer)
   }
   control.setAnswer(utf(env, function).c_str(), selector, code,
                     output == nullptr ? nullptr : bytes.data(), bytes.size());
+}
+
+GRABKIT_CONTROL(void, setReportedSize)
+(JNIEnv* env, jclass, jstring function, jlong selector, jlong size) {
+  if (ready(env)) control.setReportedSize(utf(env, function).c_str(), selector, size);
+}
+
+GRABKIT_CONTROL(void, hold)(JNIEnv* env, jclass, jstring function) {
+  if (ready(env)) control.hold(utf(env, function).c_str());
+}
+
+GRABKIT_CONTROL(void, release)(JNIEnv* env, jclass, jstring function) {
+  if (ready(env)) control.release(utf(env, function).c_str());
+}
+
+GRABKIT_CONTROL(jint, entered)(JNIEnv* env, jclass, jstring function) {
+  return ready(env) ? control.entered(utf(env, function).c_str()) : 0;
+}
+
+GRABKIT_CONTROL(jboolean, awaitEntered)
+(JNIEnv* env, jclass, jstring function, jint count, jlong timeoutMs) {
+  return ready(env) && control.awaitEntered(utf(env, function).c_str(), count, timeoutMs);
+}
+
+GRABKIT_CONTROL(void, setWaitForKill)(JNIEnv* env, jclass, jboolean wait) {
+  if (ready(env)) control.setWaitForKill(wait == JNI_TRUE);
 }
 
 GRABKIT_CONTROL(jstring, callLog)(JNIEnv* env, jclass) {

@@ -4,11 +4,14 @@
 // handle, so tests can hand out any value, wide or small. Tests reach the
 // control functions below by loading the same file.
 #include <algorithm>
+#include <chrono>
 #include <cinttypes>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -23,8 +26,31 @@ struct Answer {
   std::string output;
 };
 
+// Calls of one function that a test holds inside the producer. A release or a
+// reset moves the generation on, which frees exactly the calls that entered
+// before it, even if the test holds the function again at once.
+struct Gate {
+  bool held = false;
+  uint64_t generation = 0;
+  int entered = 0;
+};
+
+struct Event {
+  int waiting = 0;
+  uint64_t kills = 0;
+  // A kill that found nobody waiting aborts the next wait instead.
+  bool pending = false;
+};
+
 std::mutex mutex;
+// Wakes held calls, event waits and tests that wait for calls to enter.
+std::condition_variable changed;
 std::map<std::pair<std::string, int64_t>, Answer> answers;
+std::map<std::pair<std::string, int64_t>, size_t> reportedSizes;
+// Never erased: blocked calls keep references to their entries.
+std::map<std::string, Gate> gates;
+std::map<EVENT_HANDLE, Event> events;
+bool waitForKill = false;
 std::string names;
 std::string lines;
 
@@ -56,20 +82,87 @@ size_t copyLog(const std::string& log, char* text, size_t capacity) {
   return log.size() + 1;
 }
 
-// One call: logs itself, then hands out the scripted output piece by piece
-// and converts to the scripted code.
+template <typename Map, typename Value = typename Map::mapped_type>
+std::optional<Value> scripted(const Map& map, const char* name, int64_t selector) {
+  auto found = map.find({name, selector});
+  if (found == map.end()) found = map.find({name, GRABKIT_TEST_ANY});
+  if (found == map.end()) return std::nullopt;
+  return found->second;
+}
+
+// A wait of `ms` milliseconds, cut to a length far beyond any test so that the
+// deadline cannot overflow.
+std::chrono::milliseconds bounded(uint64_t ms) {
+  return std::chrono::milliseconds(std::min(ms, uint64_t{1} << 40));
+}
+
+// Blocks a held call until the test releases it.
+void hold(std::unique_lock<std::mutex>& lock, Gate& gate) {
+  uint64_t generation = gate.generation;
+  ++gate.entered;
+  changed.notify_all();
+  changed.wait(lock, [&] { return gate.generation != generation; });
+  --gate.entered;
+}
+
+// What EventGetData's waits for: the event and the caller's timeout.
+struct EventWait {
+  EVENT_HANDLE event;
+  uint64_t timeout;
+};
+
+// An EventGetData that waits ends with success when released, otherwise with
+// the code of whatever ended the wait.
+GC_ERROR awaitEvent(std::unique_lock<std::mutex>& lock, Gate& gate, const EventWait& wait) {
+  Event& event = events[wait.event];
+  if (event.pending) {
+    event.pending = false;
+    return GC_ERR_ABORT;
+  }
+  if (!gate.held && !waitForKill) return GC_ERR_SUCCESS;
+  uint64_t generation = gate.generation;
+  uint64_t kills = event.kills;
+  auto over = [&] { return gate.generation != generation || event.kills != kills; };
+  ++gate.entered;
+  ++event.waiting;
+  changed.notify_all();
+  bool ended = true;
+  if (wait.timeout == GENTL_INFINITE) {
+    changed.wait(lock, over);
+  } else {
+    ended = changed.wait_for(lock, bounded(wait.timeout), over);
+  }
+  --event.waiting;
+  --gate.entered;
+  if (event.kills != kills) return GC_ERR_ABORT;
+  return ended ? GC_ERR_SUCCESS : GC_ERR_TIMEOUT;
+}
+
+void kill(EVENT_HANDLE handle) {
+  std::lock_guard<std::mutex> lock(mutex);
+  Event& event = events[handle];
+  if (event.waiting > 0) {
+    ++event.kills;
+    changed.notify_all();
+  } else {
+    event.pending = true;
+  }
+}
+
+// One call: logs itself, waits while the test holds it, then hands out the
+// scripted output piece by piece and converts to the scripted code. The
+// answer is looked up only after the wait, so a test can script it while the
+// call is held.
 class Call {
  public:
   template <typename... Args>
   Call(const char* name, int64_t selector, Args... args) {
-    std::string arguments;
-    ((arguments += (arguments.empty() ? "" : ", ") + format(args)), ...);
-    std::lock_guard<std::mutex> lock(mutex);
-    names += name + std::string("\n");
-    lines += name + ("(" + arguments + ")\n");
-    auto found = answers.find({name, selector});
-    if (found == answers.end()) found = answers.find({name, GRABKIT_TEST_ANY});
-    if (found != answers.end()) answer_ = found->second;
+    enter(nullptr, name, selector, join(args...));
+  }
+
+  template <typename... Args>
+  Call(const EventWait& wait, const char* name, int64_t selector, Args... args) {
+    enter(&wait, name, selector, join(args...));
   }
 
   // Fixed-width outputs, in parameter order.
@@ -79,16 +172,43 @@ class Call {
     return *this;
   }
 
-  // A value area of *size bytes takes the rest; *size becomes the count. The
-  // reported data type is left alone: callers do not read it.
+  // A value area of *size bytes takes the rest; *size becomes the count, or
+  // the size the test scripted. The reported data type is left alone: callers
+  // do not read it.
   Call& area(void* buffer, size_t* size) {
-    if (answer_.writes && buffer != nullptr && size != nullptr) *size = copy(buffer, *size);
+    if (size == nullptr) return *this;
+    if (answer_.writes && buffer != nullptr) *size = copy(buffer, *size);
+    if (reported_) *size = *reported_;
     return *this;
   }
 
   operator GC_ERROR() const { return answer_.code; }
 
  private:
+  template <typename... Args>
+  static std::string join(Args... args) {
+    std::string arguments;
+    ((arguments += (arguments.empty() ? "" : ", ") + format(args)), ...);
+    return arguments;
+  }
+
+  void enter(const EventWait* wait, const char* name, int64_t selector,
+             const std::string& arguments) {
+    std::unique_lock<std::mutex> lock(mutex);
+    names += name + std::string("\n");
+    lines += name + ("(" + arguments + ")\n");
+    Gate& gate = gates[name];
+    if (wait != nullptr) {
+      // An ended wait delivers nothing, as a real producer's would.
+      answer_.code = awaitEvent(lock, gate, *wait);
+      if (answer_.code != GC_ERR_SUCCESS) return;
+    } else if (gate.held) {
+      hold(lock, gate);
+    }
+    if (auto answer = scripted(answers, name, selector)) answer_ = *answer;
+    reported_ = scripted(reportedSizes, name, selector);
+  }
+
   size_t copy(void* to, size_t capacity) {
     if (!answer_.writes || to == nullptr) return 0;
     size_t n = std::min(capacity, answer_.output.size() - std::min(used_, answer_.output.size()));
@@ -98,6 +218,7 @@ class Call {
   }
 
   Answer answer_;
+  std::optional<size_t> reported_;
   size_t used_ = 0;
 };
 
@@ -138,7 +259,8 @@ GC_ERROR GCUnregisterEvent(EVENTSRC_HANDLE source, EVENT_TYPE type) {
   return Call(__func__, type, source, type);
 }
 GC_ERROR EventGetData(EVENT_HANDLE event, void* buffer, size_t* size, uint64_t timeout) {
-  return Call(__func__, kAny, event, in(size), timeout).area(buffer, size);
+  return Call(EventWait{event, timeout}, __func__, kAny, event, in(size), timeout)
+      .area(buffer, size);
 }
 GC_ERROR EventGetDataInfo(EVENT_HANDLE event, const void* data, size_t dataSize,
                           EVENT_DATA_INFO_CMD cmd, INFO_DATATYPE* type, void* buffer,
@@ -153,7 +275,10 @@ GC_ERROR EventFlush(EVENT_HANDLE event) {
   return Call(__func__, kAny, event);
 }
 GC_ERROR EventKill(EVENT_HANDLE event) {
-  return Call(__func__, kAny, event);
+  GC_ERROR code = Call(__func__, kAny, event);
+  // A kill that the test made fail leaves the waits alone.
+  if (code == GC_ERR_SUCCESS) kill(event);
+  return code;
 }
 GC_ERROR TLOpen(TL_HANDLE* system) {
   return Call(__func__, kAny).out(system);
@@ -299,8 +424,16 @@ GC_ERROR DSGetBufferPartInfo(DS_HANDLE stream, BUFFER_HANDLE buffer, uint32_t pa
 void GrabkitTest_reset() {
   std::lock_guard<std::mutex> lock(mutex);
   answers.clear();
+  reportedSizes.clear();
+  for (auto& [name, gate] : gates) {
+    gate.held = false;
+    ++gate.generation;
+  }
+  for (auto& [handle, event] : events) event.pending = false;
+  waitForKill = false;
   names.clear();
   lines.clear();
+  changed.notify_all();
 }
 
 void GrabkitTest_setResult(const char* function, GC_ERROR code) {
@@ -315,6 +448,40 @@ void GrabkitTest_setAnswer(const char* function, int64_t selector, GC_ERROR code
   answer.code = code;
   answer.writes = output != nullptr;
   answer.output = output == nullptr ? "" : std::string(static_cast<const char*>(output), size);
+}
+
+void GrabkitTest_setReportedSize(const char* function, int64_t selector, size_t size) {
+  std::lock_guard<std::mutex> lock(mutex);
+  reportedSizes[{function, selector}] = size;
+}
+
+void GrabkitTest_hold(const char* function) {
+  std::lock_guard<std::mutex> lock(mutex);
+  gates[function].held = true;
+}
+
+void GrabkitTest_release(const char* function) {
+  std::lock_guard<std::mutex> lock(mutex);
+  Gate& gate = gates[function];
+  gate.held = false;
+  ++gate.generation;
+  changed.notify_all();
+}
+
+int GrabkitTest_entered(const char* function) {
+  std::lock_guard<std::mutex> lock(mutex);
+  return gates[function].entered;
+}
+
+bool GrabkitTest_awaitEntered(const char* function, int count, uint64_t timeoutMs) {
+  std::unique_lock<std::mutex> lock(mutex);
+  Gate& gate = gates[function];
+  return changed.wait_for(lock, bounded(timeoutMs), [&] { return gate.entered >= count; });
+}
+
+void GrabkitTest_setWaitForKill(bool wait) {
+  std::lock_guard<std::mutex> lock(mutex);
+  waitForKill = wait;
 }
 
 size_t GrabkitTest_callLog(char* text, size_t capacity) {

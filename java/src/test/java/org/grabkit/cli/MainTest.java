@@ -168,6 +168,11 @@ class MainTest {
             "3",
             "--timeout",
             "300");
+    // Under the sanitized run the tool must load the same library as this test.
+    String library = System.getProperty("grabkit.library.path");
+    if (library != null) {
+      pb.command().add(1, "-Dgrabkit.library.path=" + library);
+    }
     pb.environment().put("GRABKIT_SIM_FPS", "0.2");
     pb.environment().remove("GENICAM_GENTL64_PATH");
     pb.redirectOutput(ProcessBuilder.Redirect.DISCARD);

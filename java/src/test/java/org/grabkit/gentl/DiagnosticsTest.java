@@ -102,15 +102,21 @@ class DiagnosticsTest {
   @Test
   void capturedTraceLinesDoNotLeakToTheRealStandardError() throws Exception {
     Path java = Path.of(System.getProperty("java.home"), "bin", "java");
-    Process child =
-        new ProcessBuilder(
+    List<String> command =
+        new ArrayList<>(
+            List.of(
                 java.toString(),
                 "-Xcheck:jni",
                 "-cp",
                 System.getProperty("java.class.path"),
-                "-Dgrabkit.build.dir=" + TestProducerControl.BUILD,
-                CaptureChild.class.getName())
-            .start();
+                "-Dgrabkit.build.dir=" + TestProducerControl.BUILD));
+    // Under the sanitized run the child must load the same library as this test.
+    String library = System.getProperty("grabkit.library.path");
+    if (library != null) {
+      command.add("-Dgrabkit.library.path=" + library);
+    }
+    command.add(CaptureChild.class.getName());
+    Process child = new ProcessBuilder(command).start();
     assertTrue(child.waitFor(60, TimeUnit.SECONDS));
     String out = new String(child.getInputStream().readAllBytes(), StandardCharsets.UTF_8);
     String err = new String(child.getErrorStream().readAllBytes(), StandardCharsets.UTF_8);

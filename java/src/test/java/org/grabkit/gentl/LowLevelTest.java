@@ -102,7 +102,7 @@ class LowLevelTest {
     return new Row(Kind.ACTION, function, null, call, 0, log);
   }
 
-  private static byte[] concat(byte[] a, byte[] b) {
+  static byte[] concat(byte[] a, byte[] b) {
     byte[] both = new byte[a.length + b.length];
     System.arraycopy(a, 0, both, 0, a.length);
     System.arraycopy(b, 0, both, a.length, b.length);

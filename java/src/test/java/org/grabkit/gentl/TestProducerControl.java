@@ -46,6 +46,33 @@ final class TestProducerControl {
    */
   static native void setAnswer(String function, long selector, int code, byte[] output);
 
+  /**
+   * After a value-area copy, {@code function} reports {@code size} as the count instead of what it
+   * copied (selectors as for {@link #setAnswer}).
+   */
+  static native void setReportedSize(String function, long selector, long size);
+
+  /**
+   * Every later call of {@code function} blocks inside the producer until {@link #release} or
+   * {@link #reset}. A held {@code EventGetData} also ends on {@code EventKill} or its timeout.
+   */
+  static native void hold(String function);
+
+  /** Lets the blocked calls of {@code function} go on and stops holding it. */
+  static native void release(String function);
+
+  /** How many calls of {@code function} are blocked inside the producer now. */
+  static native int entered(String function);
+
+  /** Waits until at least {@code count} calls of {@code function} are blocked inside. */
+  static native boolean awaitEntered(String function, int count, long timeoutMs);
+
+  /**
+   * With {@code wait}, every {@code EventGetData} blocks until {@code EventKill} of its event
+   * (abort), its timeout or a release.
+   */
+  static native void setWaitForKill(boolean wait);
+
   /** The names of the producer's calls since the last reset, one a line. */
   static native String callLog();
 
