@@ -68,6 +68,8 @@ auto frame(JNIEnv* env, Op&& op) noexcept -> decltype(op()) {
     throwJava(env, kJavaIndexOutOfBoundsException, e.what());
   } catch (const StaleObject& e) {
     throwJava(env, kJavaIllegalStateException, e.what());
+  } catch (const NullObject& e) {
+    throwJava(env, kJavaNullPointerException, e.what());
   } catch (const GenTLException& e) {
     throwGenTL(env, e);
   } catch (const std::exception& e) {

@@ -27,6 +27,11 @@ struct StaleObject : std::logic_error {
   using std::logic_error::logic_error;
 };
 
+// 0 from Java where an object is needed; reaches Java as NullPointerException.
+struct NullObject : std::logic_error {
+  using std::logic_error::logic_error;
+};
+
 // The name of a kind, for messages ("Device", "StringList").
 template <typename T>
 const char* kindName();

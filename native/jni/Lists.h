@@ -47,11 +47,10 @@ class ListRef {
   std::unique_lock<std::mutex> lock_;
 };
 
-// 0 is refused like a stale value.
 template <typename List>
 ListRef<List> list(int64_t value) {
   if (value == 0)
-    throw StaleObject(std::string("Grabkit::") + kindName<Locked<List>>() + " 0 is null");
+    throw NullObject(std::string("Grabkit::") + kindName<Locked<List>>() + " is null");
   return ListRef<List>(getObject<Locked<List>>(value));
 }
 

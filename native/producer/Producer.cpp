@@ -76,8 +76,10 @@ void ProducerFunctions::leave() {
   bool unmapNow = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (--inside_ == 0) {
-      idle_.notify_all();
+    --inside_;
+    // A close counts itself in while it waits for the others: it wakes at 1.
+    if (inside_ <= 1) idle_.notify_all();
+    if (inside_ == 0) {
       unmapNow = unmapWhenIdle_;
       unmapWhenIdle_ = false;
     }

@@ -63,7 +63,7 @@ TEST(Objects, ZeroStaleForeignAndUnissuedValuesAreRefused) {
   int64_t l = newList<StringList>(0);
   EXPECT_THROW(getObject<Probe>(l), StaleObject);                        // another kind
   EXPECT_THROW(list<ProbeList>(l), StaleObject);                         // another kind of list
-  EXPECT_THROW(list<StringList>(0), StaleObject);                        // null
+  EXPECT_THROW(list<StringList>(0), NullObject);                         // null
   EXPECT_THROW(getObject<Probe>(INT64_C(0x7fff00001234)), StaleObject);  // never issued
   deleteList<StringList>(l);
   deleteHolder<Probe>(holder);

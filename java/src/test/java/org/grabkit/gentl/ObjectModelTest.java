@@ -29,6 +29,11 @@ class ObjectModelTest {
 
   @BeforeEach
   void script() {
+    scriptTree();
+  }
+
+  /** Attaches the test producer and scripts the handles and IDs of one whole tree. */
+  static void scriptTree() {
     TestProducerControl.attach(TestProducerControl.TEST_CTI);
     answer("TLOpen", ANY, u64(WIDE + 0x100));
     answer("TLGetNumInterfaces", ANY, u32(1));
@@ -50,7 +55,7 @@ class ObjectModelTest {
   }
 
   /** A whole tree through the natives, holders kept by the test. */
-  private static final class Tree {
+  static final class Tree {
     final long producer = gentlJNI.GenTLProducer_load(TestProducerControl.TEST_CTI);
     final long tl = gentlJNI.GenTLProducer_openTransportLayer(producer, null);
     final long itf;

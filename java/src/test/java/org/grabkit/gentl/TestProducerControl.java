@@ -14,6 +14,7 @@ final class TestProducerControl {
   static final Path BUILD = Path.of(System.getProperty("grabkit.build.dir", "../build/release"));
   static final String TEST_CTI = producer("test/grabkit-test.cti");
   static final String PARTIAL_CTI = producer("test/grabkit-test-partial.cti");
+  static final String NOCLOSE_CTI = producer("test/grabkit-test-noclose.cti");
   /** The selector of an answer that serves every call of its function. */
   static final long ANY = Long.MIN_VALUE;
 

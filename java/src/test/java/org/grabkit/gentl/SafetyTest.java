@@ -1,0 +1,359 @@
+package org.grabkit.gentl;
+
+import static org.grabkit.gentl.TestProducerControl.ANY;
+import static org.grabkit.gentl.TestProducerControl.answer;
+import static org.grabkit.gentl.TestProducerControl.u32;
+import static org.grabkit.gentl.TestProducerControl.u64;
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertInstanceOf;
+import static org.junit.jupiter.api.Assertions.assertNotNull;
+import static org.junit.jupiter.api.Assertions.assertThrows;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+
+import java.lang.ref.WeakReference;
+import java.nio.ByteBuffer;
+import java.nio.ReadOnlyBufferException;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.ArrayList;
+import java.util.List;
+import java.util.concurrent.Callable;
+import java.util.concurrent.CountDownLatch;
+import java.util.concurrent.ExecutionException;
+import java.util.concurrent.ExecutorService;
+import java.util.concurrent.Executors;
+import java.util.concurrent.Future;
+import java.util.function.Supplier;
+import org.grabkit.Producer;
+import org.junit.jupiter.api.AfterEach;
+import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.function.Executable;
+import org.junit.jupiter.api.io.TempDir;
+
+/**
+ * What neither a Java caller nor a producer may do to the process: unload a producer under running
+ * calls, close a proxy under another thread, hand over addresses that name nothing, make the
+ * library write where it must not, lie about sizes, counts and texts, revive an orphaned tree or
+ * leave a failed load behind. Every case here crashed the JVM or gave a wrong answer once.
+ */
+class SafetyTest {
+  private static final long WIDE = 0x7f00_0000_0000L;
+  private static final String TEST_CTI = TestProducerControl.TEST_CTI;
+  private final ExecutorService pool = Executors.newCachedThreadPool();
+
+  @AfterEach
+  void unload() {
+    TestProducerControl.reset(); // lets every held call go on
+    pool.shutdownNow();
+    while (gentlJNI.GCLibIsInited()) {
+      gentlJNI.GCCloseLib();
+    }
+  }
+
+  private <T> Future<T> inThread(Callable<T> call) {
+    return pool.submit(call);
+  }
+
+  private static Throwable cause(Future<?> f) {
+    return assertThrows(ExecutionException.class, f::get).getCause();
+  }
+
+  /** Loads the test producer through the low-level family and opens a system module. */
+  private static int lowLevelSystem() {
+    TestProducerControl.attach(TEST_CTI);
+    assertEquals(0, gentlJNI.GCInitLib(TEST_CTI));
+    answer("TLOpen", ANY, u64(WIDE + 0x100));
+    answer("TLGetNumInterfaces", ANY, u32(3));
+    return gentlJNI.TLOpen();
+  }
+
+  /** A call held inside the producer, from another thread. */
+  private Future<Long> heldQuery(int tl) {
+    TestProducerControl.hold("TLGetNumInterfaces");
+    Future<Long> inside = inThread(() -> gentlJNI.TLGetNumInterfaces(tl));
+    assertTrue(TestProducerControl.awaitEntered("TLGetNumInterfaces", 1, 30_000));
+    return inside;
+  }
+
+  @Test
+  void unloadingWaitsForCallsInsideRefusesNewOnesAndWakesWaiters() throws Exception {
+    int tl = lowLevelSystem();
+    Future<Long> inside = heldQuery(tl);
+    TestProducerControl.hold("EventGetData"); // waits until killed
+    answer("GCRegisterEvent", ANY, u64(WIDE + 0x700));
+    int event = gentlJNI.GCRegisterEvent(tl, 1);
+    Future<Long> waiter = inThread(() -> gentlJNI.EventNewBufferGetData(event, -1));
+    assertTrue(TestProducerControl.awaitEntered("EventGetData", 1, 30_000));
+
+    Future<Integer> closing = inThread(gentlJNI::GCCloseLib);
+    while (gentlJNI.GCLibIsInited()) {
+      Thread.onSpinWait();
+    }
+    NotInitializedException refused =
+        assertThrows(NotInitializedException.class, () -> gentlJNI.TLGetNumInterfaces(tl));
+    assertEquals(
+        "No GenTL producer is loaded, cannot call TLGetNumInterfaces (ID: -1002)",
+        refused.getMessage());
+    assertInstanceOf(AbortException.class, cause(waiter));
+    TestProducerControl.release("TLGetNumInterfaces");
+    assertEquals(3L, inside.get()); // finished inside a producer that was still mapped
+    assertEquals(0, closing.get());
+    String log = TestProducerControl.callLog();
+    assertTrue(log.endsWith("EventKill\nGCCloseLib\n"), log);
+    assertEquals(1, log.lines().filter("TLGetNumInterfaces"::equals).count()); // refused outside
+  }
+
+  @Test
+  void aCallStuckPastTheBoundKeepsTheProducerMappedUntilItReturns() throws Exception {
+    int tl = lowLevelSystem();
+    Future<Long> inside = heldQuery(tl);
+    String err = StdErr.capture(() -> assertEquals(0, gentlJNI.GCCloseLib()));
+    assertEquals(
+        "Grabkit: 1 call(s) still inside the GenTL producer " + TEST_CTI
+            + " after 5000 ms; the file stays loaded until they return\n",
+        err);
+    TestProducerControl.release("TLGetNumInterfaces");
+    assertEquals(3L, inside.get());
+    assertFalse(gentlJNI.GCLibIsInited());
+  }
+
+  @Test
+  void proxiesClosedUnderOtherThreadsCloseOnceAndRefuseCleanly() throws Exception {
+    ObjectModelTest.scriptTree();
+    ObjectModelTest.Tree t = new ObjectModelTest.Tree();
+    TestProducerControl.reset();
+    CountDownLatch go = new CountDownLatch(1);
+    List<Future<Integer>> users = new ArrayList<>();
+    for (int i = 0; i < 4; i++) {
+      users.add(inThread(() -> {
+        go.await();
+        int refused = 0;
+        for (int n = 0; n < 2000; n++) {
+          try {
+            gentlJNI.Device_getModel(t.dev, null);
+          } catch (ClosedException | IllegalStateException e) {
+            refused++;
+          }
+        }
+        return refused;
+      }));
+    }
+    List<Future<Object>> closers = new ArrayList<>();
+    for (int i = 0; i < 2; i++) {
+      closers.add(inThread(() -> {
+        go.await();
+        gentlJNI.Device_close(t.dev, null);
+        try {
+          gentlJNI.delete_Device(t.dev);
+          return "deleted";
+        } catch (IllegalStateException e) {
+          return e.getMessage();
+        }
+      }));
+    }
+    go.countDown();
+    for (Future<Integer> u : users) {
+      u.get();
+    }
+    List<Object> outcomes = new ArrayList<>();
+    for (Future<Object> c : closers) {
+      try {
+        outcomes.add(c.get());
+      } catch (ExecutionException e) {
+        outcomes.add(e.getCause().getClass().getSimpleName()); // the holder was gone already
+      }
+    }
+    assertTrue(outcomes.contains("deleted"), outcomes.toString());
+    long closes =
+        TestProducerControl.callLog().lines().filter(l -> l.equals("DevClose")).count();
+    assertEquals(1, closes);
+    gentlJNI.delete_GenTLProducer(t.producer);
+    gentlJNI.delete_TransportLayer(t.tl);
+    gentlJNI.delete_TLInterface(t.itf);
+    gentlJNI.delete_DataStream(t.ds);
+  }
+
+  @Test
+  void valuesThatNameNothingAreRefusedNeverFollowed() {
+    ObjectModelTest.scriptTree();
+    ObjectModelTest.Tree t = new ObjectModelTest.Tree();
+    long list = gentlJNI.new_StringList__SWIG_0();
+    gentlJNI.delete_StringList(list);
+    long event = gentlJNI.new_NewBufferEvent();
+    gentlJNI.delete_NewBufferEvent(event);
+    record Case(String expected, Executable call) {}
+    List<Case> cases = List.of(
+        new Case("NullPointerException", () -> gentlJNI.Device_getModel(0, null)),
+        new Case("NullPointerException", () -> gentlJNI.StringList_size(0, null)),
+        new Case("NullPointerException", () -> gentlJNI.NewBufferEvent_userData_get(0)),
+        new Case("StringList " + list + " is stale",
+            () -> gentlJNI.StringList_size(list, null)),
+        new Case("StringList " + list + " is stale", () -> gentlJNI.delete_StringList(list)),
+        new Case("NewBufferEvent " + event + " is stale",
+            () -> gentlJNI.delete_NewBufferEvent(event)),
+        new Case("never issued", () -> gentlJNI.Buffer_getHandle(0x7fff_0000_1234L, null)),
+        new Case("is a Device, not a Buffer", () -> gentlJNI.Buffer_getHandle(t.dev, null)),
+        new Case("is a Device, not a StringList", () -> gentlJNI.StringList_size(t.dev, null)));
+    for (Case c : cases) {
+      Throwable e = assertThrows(RuntimeException.class, c.call());
+      if (c.expected().equals("NullPointerException")) {
+        assertInstanceOf(NullPointerException.class, e);
+      } else {
+        assertInstanceOf(IllegalStateException.class, e);
+        assertTrue(e.getMessage().contains(c.expected()), e.getMessage());
+      }
+    }
+    t.release();
+  }
+
+  @Test
+  void readOnlyBuffersAreRefusedWhereverTheLibraryOrTheProducerWrites() {
+    int tl = lowLevelSystem();
+    ByteBuffer readOnly = ByteBuffer.allocateDirect(16).asReadOnlyBuffer();
+    List<Executable> writers = List.of(
+        () -> gentlJNI.GCReadPort(tl, 0, readOnly),
+        () -> gentlJNI.GCGetPortURLInfoBuffer(tl, 0, 6, readOnly),
+        () -> gentlJNI.DSAnnounceBuffer(tl, readOnly, 0));
+    for (Executable w : writers) {
+      assertThrows(ReadOnlyBufferException.class, w);
+    }
+    assertFalse(TestProducerControl.callLog().contains("GCReadPort"));
+    assertEquals(16, gentlJNI.GCWritePort(tl, 0, readOnly)); // reading it is fine
+  }
+
+  @Test
+  void producerSizesCountsAndRecordsAreCheckedAgainstWhatWasGiven() {
+    int tl = lowLevelSystem();
+    TestProducerControl.setReportedSize("GCReadPort", ANY, 200_000);
+    TestProducerControl.setAnswer("TLGetNumInterfaces", ANY, 0, u32(-1));
+    answer("GCRegisterEvent", ANY, u64(WIDE + 0x700));
+    int event = gentlJNI.GCRegisterEvent(tl, 1);
+    record Case(String message, Supplier<Object> call) {}
+    List<Case> cases = List.of(
+        new Case("GCReadPort reported 200000 bytes for a 100-byte buffer",
+            () -> gentlJNI.GCReadPort(tl, 0, ByteBuffer.allocateDirect(100))),
+        new Case("TLGetNumInterfaces reported 4294967295 entries; more than 65536 are refused",
+            () -> gentlJNI.TLGetInterfaceList(tl)),
+        new Case("EventGetData delivered a new-buffer event without a buffer handle",
+            () -> gentlJNI.EventNewBufferGetData(event, 10)));
+    for (Case c : cases) {
+      ErrorException e = assertThrows(ErrorException.class, () -> c.call().get());
+      assertEquals(c.message() + " (ID: -1001)", e.getMessage());
+    }
+    TestProducerControl.setReportedSize("EventGetData", ANY, 3);
+    ErrorException shortRecord =
+        assertThrows(ErrorException.class, () -> gentlJNI.EventNewBufferGetData(event, 10));
+    assertEquals("EventGetData delivered 3 bytes for a 16-byte new-buffer event (ID: -1001)",
+        shortRecord.getMessage());
+  }
+
+  @Test
+  void producerTextIsUtf8WithReplacementCharacters() {
+    lowLevelSystem();
+    record Case(byte[] bytes, String text) {}
+    byte[] emoji = "a\uD83D\uDE00b".getBytes(StandardCharsets.UTF_8);
+    List<Case> cases = List.of(
+        new Case(emoji, "a\uD83D\uDE00b"),
+        new Case(new byte[] {'x', (byte) 0xFF, 'y'}, "x\uFFFDy"),
+        new Case(new byte[] {(byte) 0xC0, (byte) 0x80}, "\uFFFD\uFFFD"), // overlong NUL
+        new Case(new byte[] {(byte) 0xED, (byte) 0xA0, (byte) 0x80}, "\uFFFD\uFFFD\uFFFD"),
+        new Case(new byte[] {'o', 'k', 0, 'n', 'o'}, "ok"),
+        new Case("\uD83D\uDE00".repeat(5).getBytes(StandardCharsets.UTF_8), "\uD83D\uDE00".repeat(5)));
+    for (Case c : cases) {
+      answer("GCGetInfo", ANY, c.bytes());
+      assertEquals(c.text(), gentlJNI.GCGetInfoString(1));
+    }
+  }
+
+  @Test
+  void announcedMemoryStaysReachableUntilRevoked() {
+    ObjectModelTest.scriptTree();
+    ObjectModelTest.Tree t = new ObjectModelTest.Tree();
+    answer("DSAnnounceBuffer", ANY, u64(WIDE + 0x800));
+    ByteBuffer memory = ByteBuffer.allocateDirect(1 << 16);
+    WeakReference<ByteBuffer> weak = new WeakReference<>(memory);
+    long buffer = gentlJNI.DataStream_announceBuffer(t.ds, null, memory, 7);
+    memory = null;
+    for (int i = 0; i < 5; i++) {
+      System.gc();
+    }
+    assertNotNull(weak.get(), "the stream keeps what the producer may write into");
+    gentlJNI.DataStream_revokeBuffer(t.ds, null, buffer, null);
+    gentlJNI.delete_Buffer(buffer);
+    for (int i = 0; i < 50 && weak.get() != null; i++) {
+      System.gc();
+    }
+    assertEquals(null, weak.get(), "revoked memory is the caller's again");
+    t.release();
+  }
+
+  /** The Java API's loads: any path, nothing left after a failure, trees that stay orphaned. */
+  @Test
+  void javaApiLoadsFailCleanlyAndTheirTreesStayOrphaned(@TempDir Path dir) throws Exception {
+    Path garbage = Files.write(dir.resolve("a.cti"), new byte[] {1, 2, 3});
+    LoadLibraryException e =
+        assertThrows(LoadLibraryException.class, () -> GenTLProducer.open(garbage));
+    assertEquals("Failed to load CTI file " + garbage + ": file too short (ID: -10001)",
+        e.getMessage());
+    Path notAProducer = Path.of(TestProducerControl.BUILD
+        .resolve("producers/test/libgrabkit-testctl.so").toString());
+    e = assertThrows(LoadLibraryException.class, () -> GenTLProducer.open(notAProducer));
+    assertTrue(e.getMessage().endsWith("it has no GCInitLib, so it is no GenTL producer (ID: -10001)"),
+        e.getMessage());
+    TestProducerControl.attach(TEST_CTI);
+    TestProducerControl.setResult("GCInitLib", -1004);
+    e = assertThrows(LoadLibraryException.class, () -> GenTLProducer.open(Path.of(TEST_CTI)));
+    assertTrue(e.getMessage().contains("failed to initialise with code -1004"), e.getMessage());
+    assertFalse(gentlJNI.GCLibIsInited());
+
+    // A path with any character, relative to the working directory.
+    Path odd = Files.createDirectory(dir.resolve("caméra \uD83D\uDCF7"));
+    Path copy = Files.copy(Path.of(TEST_CTI), odd.resolve("p.cti"));
+    TestProducerControl.reset();
+    ObjectModelTest.scriptTree();
+    Path relative = Path.of("").toAbsolutePath().relativize(copy);
+    try (GenTLProducer old = GenTLProducer.open(relative);
+        TransportLayer tl = old.openTransportLayer()) {
+      assertTrue(gentlJNI.GCLibIsInited());
+      // The low-level family closes it and loads another: the old tree stays closed.
+      gentlJNI.GCCloseLib();
+      assertEquals(0, gentlJNI.GCInitLib(TEST_CTI));
+      assertTrue(tl.isClosed());
+      assertTrue(old.isClosed());
+      TestProducerControl.reset();
+      tl.close();
+      old.close();
+      assertEquals("", TestProducerControl.callLog());
+      assertTrue(gentlJNI.GCLibIsInited(), "closing the old tree left the new producer alone");
+    }
+  }
+
+  @Test
+  void aProducerWithoutGCCloseLibStillUnloads() {
+    TestProducerControl.attach(TestProducerControl.NOCLOSE_CTI);
+    String err = StdErr.capture(() -> gentlJNI.GCInitLib(TestProducerControl.NOCLOSE_CTI));
+    assertEquals("GenTL producer does not implement GCCloseLib\n", err);
+    assertEquals(-1003, gentlJNI.GCCloseLib());
+    assertFalse(gentlJNI.GCLibIsInited());
+    try (GenTLProducer next = GenTLProducer.open(Path.of(TEST_CTI))) {
+      assertFalse(next.isClosed());
+    }
+  }
+
+  @Test
+  void producerSpecificCodesAreErrorsInTheJavaApi() {
+    ObjectModelTest.scriptTree();
+    try (Producer producer = Producer.open(Path.of(TEST_CTI))) {
+      TestProducerControl.setResult("TLGetNumInterfaces", -10005);
+      answer("GCGetLastError", ANY, concat(u32(-10005), "cable unplugged\0".getBytes()));
+      ErrorException e = assertThrows(ErrorException.class, producer::interfaces);
+      assertEquals("cable unplugged (ID: -10005)", e.getMessage());
+    }
+  }
+
+  private static byte[] concat(byte[] a, byte[] b) {
+    return LowLevelTest.concat(a, b);
+  }
+}
