@@ -62,6 +62,33 @@ TEST(Handles, AFullTableRefusesNewValuesButServesKnownOnes) {
   EXPECT_EQ(table.toJava(pointer(0x20)), 0x20);  // narrow values need no token
 }
 
+// A long-running process opens and closes without end: retired tokens come
+// back, oldest first, and a retired token names nothing until reissued.
+TEST(Handles, RetiredTokensAreRefusedAndReusedOldestFirst) {
+  HandleTable table(3);
+  int loadA = 0;
+  int loadB = 0;
+  int32_t a1 = table.toJava(pointer(0x7f0000000010), &loadA);
+  int32_t a2 = table.toJava(pointer(0x7f0000000020), &loadA);
+  int32_t b1 = table.toJava(pointer(0x7f0000000010), &loadB);  // same value, other load
+  EXPECT_NE(a1, b1);
+  table.release(&loadA, pointer(0x7f0000000010));
+  try {
+    table.fromJava(a1);
+    FAIL();
+  } catch (const InvalidHandleException& e) {
+    EXPECT_EQ(std::string(e.what()), "Handle " + std::to_string(a1) +
+                                         " stands for a module or buffer that was closed or "
+                                         "revoked (ID: -1006)");
+  }
+  EXPECT_EQ(table.fromJava(b1), pointer(0x7f0000000010));
+  table.releaseAll(&loadA);
+  EXPECT_EQ(table.size(), 1u);
+  EXPECT_EQ(table.toJava(pointer(0x7f0000000030), &loadB), a1);  // the oldest retired
+  EXPECT_EQ(table.toJava(pointer(0x7f0000000040), &loadB), a2);
+  EXPECT_THROW(table.toJava(pointer(0x7f0000000050), &loadB), ResourceExhaustedException);
+}
+
 TEST(Handles, ThreadsAgreeOnTokens) {
   HandleTable table;
   constexpr int kThreads = 4;
