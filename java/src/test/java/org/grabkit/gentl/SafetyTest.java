@@ -267,8 +267,9 @@ class SafetyTest {
     }
   }
 
+  /** The memory a stream announced: kept reachable, and the measure of what the producer says. */
   @Test
-  void announcedMemoryStaysReachableUntilRevoked() {
+  void announcedMemoryStaysReachableUntilRevokedAndBoundsTheProducersSizes() {
     ObjectModelTest.scriptTree();
     ObjectModelTest.Tree t = new ObjectModelTest.Tree();
     answer("DSAnnounceBuffer", ANY, u64(WIDE + 0x800));
@@ -280,6 +281,11 @@ class SafetyTest {
       System.gc();
     }
     assertNotNull(weak.get(), "the stream keeps what the producer may write into");
+    answer("DSGetBufferInfo", 9, u64(1L << 40)); // BUFFER_INFO_SIZE_FILLED
+    ErrorException e = assertThrows(ErrorException.class,
+        () -> gentlJNI.Buffer_getInfoSize(buffer, null, 9));
+    assertEquals("DSGetBufferInfo reported 1099511627776 bytes for a 65536-byte buffer"
+        + " (ID: -1001)", e.getMessage());
     gentlJNI.DataStream_revokeBuffer(t.ds, null, buffer, null);
     gentlJNI.delete_Buffer(buffer);
     for (int i = 0; i < 50 && weak.get() != null; i++) {
