@@ -32,6 +32,8 @@ public final class Acquisition implements AutoCloseable {
   private final DataStream stream;
   private final ByteBuffer[] memory;
   private final Buffer[] buffers;
+  // The producer's handle of each buffer as Java sees it, to recognise delivered buffers.
+  private final int[] handles;
   private final boolean[] held;
   private final Object lock = new Object();
   private int event;
@@ -48,11 +50,13 @@ public final class Acquisition implements AutoCloseable {
     this.stream = stream;
     this.memory = new ByteBuffer[bufferCount];
     this.buffers = new Buffer[bufferCount];
+    this.handles = new int[bufferCount];
     this.held = new boolean[bufferCount];
     try {
       for (int i = 0; i < bufferCount; i++) {
         memory[i] = ByteBuffer.allocateDirect(payloadSize).order(ByteOrder.LITTLE_ENDIAN);
         buffers[i] = stream.announceBuffer(memory[i], i);
+        handles[i] = buffers[i].getHandle();
         check("queue buffer", stream.queueBuffer(buffers[i], false));
       }
       event = gentlJNI.GCRegisterEvent(stream.getHandle(), gentlJNI.EVENT_NEW_BUFFER_get());
@@ -74,7 +78,10 @@ public final class Acquisition implements AutoCloseable {
    * @return the frame; close it to give its buffer back to the camera
    * @throws org.grabkit.gentl.TimeoutException if no frame came in time
    * @throws IllegalStateException if the acquisition is closed (also while waiting), or every
-   *     buffer is held by an open frame, so that none can be filled
+   *     buffer is held by an open frame, so that none can be filled; also if the producer
+   *     delivered a buffer that is not one of this acquisition's free buffers, or described it
+   *     with sizes beyond its memory: the acquisition stays usable then, and a buffer of its own
+   *     goes back to the camera
    */
   public Frame next(Duration timeout) {
     synchronized (lock) {
@@ -87,11 +94,13 @@ public final class Acquisition implements AutoCloseable {
       }
       waiting++;
     }
-    int index;
+    int user;
+    int handle;
     try {
       long record = gentlJNI.EventNewBufferGetData(event, millis(timeout));
       try {
-        index = gentlJNI.NewBufferEvent_userData_get(record);
+        user = gentlJNI.NewBufferEvent_userData_get(record);
+        handle = gentlJNI.NewBufferEvent_BufferHandle_get(record);
       } finally {
         gentlJNI.delete_NewBufferEvent(record);
       }
@@ -110,22 +119,65 @@ public final class Acquisition implements AutoCloseable {
     }
     synchronized (lock) {
       checkOpen();
-      Frame frame;
-      try {
-        frame = new Frame(this, index, buffers[index], memory[index]);
-      } catch (RuntimeException e) {
-        queue(index);
-        throw e;
-      }
-      held[index] = true;
-      heldCount++;
-      delivered++;
-      bytes += frame.data().remaining();
-      if (frame.isIncomplete()) {
-        incomplete++;
-      }
-      return frame;
+      return lend(identify(user, handle));
     }
+  }
+
+  /**
+   * The index of the delivered buffer. The user value is only a hint: a producer may hand back
+   * another value than the one announced, so the handle decides.
+   */
+  private int identify(int user, int handle) {
+    if (user >= 0 && user < handles.length && handles[user] == handle) {
+      return user;
+    }
+    int found = -1;
+    for (int i = 0; i < handles.length; i++) {
+      if (handles[i] == handle && (found < 0 || held[found])) {
+        found = i;
+      }
+    }
+    if (found < 0) {
+      throw new IllegalStateException(
+          "The producer delivered a buffer that this acquisition did not announce (user value "
+              + user
+              + ", handle 0x"
+              + Integer.toHexString(handle)
+              + ")");
+    }
+    return found;
+  }
+
+  /** Lends the buffer as a frame or, whatever fails, gives it straight back to the camera. */
+  private Frame lend(int index) {
+    if (held[index]) {
+      // Queueing it now would let the camera overwrite a frame the program still reads.
+      throw new IllegalStateException(
+          "The producer delivered buffer "
+              + index
+              + " again while an open frame still holds it (handle 0x"
+              + Integer.toHexString(handles[index])
+              + ")");
+    }
+    Frame frame;
+    try {
+      frame = new Frame(this, index, buffers[index], memory[index]);
+    } catch (Throwable e) {
+      try {
+        queue(index);
+      } catch (RuntimeException refused) {
+        e.addSuppressed(refused);
+      }
+      throw e;
+    }
+    held[index] = true;
+    heldCount++;
+    delivered++;
+    bytes += frame.data().remaining();
+    if (frame.isIncomplete()) {
+      incomplete++;
+    }
+    return frame;
   }
 
   /**

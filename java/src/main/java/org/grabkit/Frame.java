@@ -65,16 +65,20 @@ public final class Frame implements AutoCloseable {
     incomplete =
         Unknown.ask(() -> buffer.getInfoBool(gentlJNI.BUFFER_INFO_IS_INCOMPLETE_get()))
             .orElse(false);
+    int capacity = memory.capacity();
     long filled =
         Unknown.askLong(() -> buffer.getInfoSize(gentlJNI.BUFFER_INFO_SIZE_FILLED_get()))
-            .orElse(memory.capacity());
-    data =
-        memory
-            .asReadOnlyBuffer()
-            .limit((int) Math.min(filled, memory.capacity()))
-            .slice()
-            .order(ByteOrder.LITTLE_ENDIAN);
-    parts = readParts(buffer, data.capacity());
+            .orElse(capacity);
+    if (filled < 0 || filled > capacity) {
+      throw new IllegalStateException(
+          "The producer reported "
+              + Long.toUnsignedString(filled)
+              + " filled bytes for a "
+              + capacity
+              + "-byte buffer");
+    }
+    data = memory.asReadOnlyBuffer().limit((int) filled).slice().order(ByteOrder.LITTLE_ENDIAN);
+    parts = readParts(buffer, filled, capacity);
   }
 
   /**
@@ -92,9 +96,13 @@ public final class Frame implements AutoCloseable {
    */
   public ByteBuffer data(Part part) {
     checkOpen();
+    if (part.offset() < 0 || part.size() < 0) {
+      throw new IllegalArgumentException("A part cannot start or end before its frame: " + part);
+    }
+    // Bytes the camera did not fill are no data: an incomplete part comes out shorter.
     int start = (int) Math.min(part.offset(), data.capacity());
-    int end = (int) Math.min(part.offset() + part.size(), data.capacity());
-    return data.slice(start, end - start).order(ByteOrder.LITTLE_ENDIAN);
+    int length = (int) Math.min(part.size(), data.capacity() - start);
+    return data.slice(start, length).order(ByteOrder.LITTLE_ENDIAN);
   }
 
   /** @return the camera's number of this frame (empty when the producer does not tell) */
@@ -233,9 +241,10 @@ public final class Frame implements AutoCloseable {
 
   /**
    * The parts: a plain image from the buffer's own information, else the part list; producers that
-   * know neither give no parts.
+   * know neither give no parts. Every offset and size must lie inside the buffer, since they slice
+   * its memory.
    */
-  private static List<Part> readParts(Buffer buffer, long filled) {
+  private static List<Part> readParts(Buffer buffer, long filled, int capacity) {
     boolean multiPart =
         Unknown.askLong(() -> buffer.getInfoSize(gentlJNI.BUFFER_INFO_PAYLOADTYPE_get()))
             .orElse(-1)
@@ -250,6 +259,16 @@ public final class Frame implements AutoCloseable {
         long offset =
             Unknown.askLong(() -> buffer.getInfoSize(gentlJNI.BUFFER_INFO_IMAGEOFFSET_get()))
                 .orElse(0);
+        if (offset < 0 || offset > filled) {
+          throw new IllegalStateException(
+              "The producer reported an image offset of "
+                  + Long.toUnsignedString(offset)
+                  + " beyond the "
+                  + filled
+                  + " filled bytes of a "
+                  + capacity
+                  + "-byte buffer");
+        }
         long padding =
             Unknown.askLong(() -> buffer.getInfoSize(gentlJNI.BUFFER_INFO_XPADDING_get()))
                 .orElse(0);
@@ -258,26 +277,57 @@ public final class Frame implements AutoCloseable {
                 0,
                 offset,
                 filled - offset,
-                (int) width.getAsLong(),
-                (int) height.getAsLong(),
+                geometry("width", 0, width.getAsLong()),
+                geometry("height", 0, height.getAsLong()),
                 new PixelFormat(format.getAsLong()),
-                (int) padding));
+                geometry("line padding", 0, padding)));
       }
     }
     long count = Unknown.askLong(buffer::getNumBufferParts).orElse(0);
+    if (count > capacity) {
+      throw new IllegalStateException(
+          "The producer reported " + count + " parts for a " + capacity + "-byte buffer");
+    }
     List<Part> parts = new ArrayList<>();
     for (int i = 0; i < count; i++) {
       int p = i;
+      long offset = Unknown.askLong(() -> buffer.getPartDataOffset(p)).orElse(0);
+      long size = Unknown.askLong(() -> buffer.getPartDataSize(p)).orElse(0);
+      // Unsigned comparisons, so that values of 2^63 and more count as the huge sizes they are.
+      if (Long.compareUnsigned(offset, capacity) > 0
+          || Long.compareUnsigned(size, capacity - offset) > 0) {
+        throw new IllegalStateException(
+            "The producer reported part "
+                + p
+                + " at offset "
+                + Long.toUnsignedString(offset)
+                + " with "
+                + Long.toUnsignedString(size)
+                + " bytes, beyond a "
+                + capacity
+                + "-byte buffer");
+      }
       parts.add(
           new Part(
               p,
-              Unknown.askLong(() -> buffer.getPartDataOffset(p)).orElse(0),
-              Unknown.askLong(() -> buffer.getPartDataSize(p)).orElse(0),
-              (int) Unknown.askLong(() -> buffer.getPartWidth(p)).orElse(0),
-              (int) Unknown.askLong(() -> buffer.getPartHeight(p)).orElse(0),
+              offset,
+              size,
+              geometry("width", p, Unknown.askLong(() -> buffer.getPartWidth(p)).orElse(0)),
+              geometry("height", p, Unknown.askLong(() -> buffer.getPartHeight(p)).orElse(0)),
               new PixelFormat(Unknown.askLong(() -> buffer.getPartDataFormat(p)).orElse(0)),
-              (int) Unknown.askLong(() -> buffer.getPartXPadding(p)).orElse(0)));
+              geometry(
+                  "line padding", p, Unknown.askLong(() -> buffer.getPartXPadding(p)).orElse(0))));
     }
     return List.copyOf(parts);
+  }
+
+  /** A width, height or padding as an int, refused when no image could have it. */
+  private static int geometry(String what, int part, long value) {
+    if (value < 0 || value > Integer.MAX_VALUE) {
+      throw new IllegalStateException(
+          "The producer reported a " + what + " of " + Long.toUnsignedString(value) + " for part "
+              + part);
+    }
+    return (int) value;
   }
 }

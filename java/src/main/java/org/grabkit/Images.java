@@ -29,22 +29,27 @@ final class Images {
     if (!part.isImage()) {
       throw new IllegalArgumentException("Part " + part.index() + " has no width and height");
     }
+    if (part.linePadding() < 0) {
+      throw new IllegalArgumentException("Part " + part.index() + " has a negative line padding");
+    }
     int width = part.width();
-    int lineBytes = width * bytesPerPixel;
-    int stride = lineBytes + part.linePadding();
+    int lineBytes = width * bytesPerPixel; // fits whenever a line fits in the data
+    // Wide enough for any width and padding a producer reports, so that it never wraps to 0.
+    long stride = (long) width * bytesPerPixel + part.linePadding();
     // An incomplete frame fills only its first lines.
-    int lines = Math.min(part.height(), (data.remaining() + part.linePadding()) / stride);
+    int lines =
+        (int) Math.min(part.height(), ((long) data.remaining() + part.linePadding()) / stride);
     BufferedImage image = new BufferedImage(width, part.height(), type);
     if (bytesPerPixel == 2) {
       short[] pixels = ((DataBufferUShort) image.getRaster().getDataBuffer()).getData();
       for (int y = 0; y < lines; y++) {
-        data.slice(y * stride, lineBytes).order(data.order()).asShortBuffer().get(pixels, y * width, width);
+        data.slice((int) (y * stride), lineBytes).order(data.order()).asShortBuffer().get(pixels, y * width, width);
       }
       return image;
     }
     byte[] pixels = ((DataBufferByte) image.getRaster().getDataBuffer()).getData();
     for (int y = 0; y < lines; y++) {
-      data.get(y * stride, pixels, y * lineBytes, lineBytes);
+      data.get((int) (y * stride), pixels, y * lineBytes, lineBytes);
     }
     if (bytesPerPixel == 3) {
       // The image keeps blue first.

@@ -9,14 +9,15 @@ import java.nio.file.Path;
 /**
  * Scripts the test producers of the build tree. It opens the producer file itself, so it shares the
  * copy that the library loads, and its script outlives the library's {@code GCCloseLib}.
+ * Public for the tests of {@code org.grabkit}, which script it through the public API.
  */
-final class TestProducerControl {
-  static final Path BUILD = Path.of(System.getProperty("grabkit.build.dir", "../build/release"));
-  static final String TEST_CTI = producer("test/grabkit-test.cti");
-  static final String PARTIAL_CTI = producer("test/grabkit-test-partial.cti");
-  static final String NOCLOSE_CTI = producer("test/grabkit-test-noclose.cti");
+public final class TestProducerControl {
+  public static final Path BUILD = Path.of(System.getProperty("grabkit.build.dir", "../build/release"));
+  public static final String TEST_CTI = producer("test/grabkit-test.cti");
+  public static final String PARTIAL_CTI = producer("test/grabkit-test-partial.cti");
+  public static final String NOCLOSE_CTI = producer("test/grabkit-test-noclose.cti");
   /** The selector of an answer that serves every call of its function. */
-  static final long ANY = Long.MIN_VALUE;
+  public static final long ANY = Long.MIN_VALUE;
 
   static {
     System.load(BUILD.resolve("producers/test/libgrabkit-testctl.so").toAbsolutePath().toString());
@@ -24,7 +25,7 @@ final class TestProducerControl {
 
   private TestProducerControl() {}
 
-  static String producer(String relative) {
+  public static String producer(String relative) {
     Path path = BUILD.resolve("producers").resolve(relative).toAbsolutePath();
     if (!Files.exists(path)) {
       throw new IllegalStateException("not built: " + path);
@@ -33,19 +34,19 @@ final class TestProducerControl {
   }
 
   /** Opens the producer at {@code path} for scripting and clears its script and log. */
-  static native void attach(String path);
+  public static native void attach(String path);
 
-  static native void reset();
+  public static native void reset();
 
   /** The code that {@code function} returns from now on. */
-  static native void setResult(String function, int code);
+  public static native void setResult(String function, int code);
 
   /**
    * What {@code function} answers when its selector (information command, index or register
    * address) is {@code selector}, or for any selector with {@link #ANY}: the code, and the bytes it
    * copies into its outputs in parameter order (null: it writes nothing).
    */
-  static native void setAnswer(String function, long selector, int code, byte[] output);
+  public static native void setAnswer(String function, long selector, int code, byte[] output);
 
   /**
    * After a value-area copy, {@code function} reports {@code size} as the count instead of what it
@@ -75,31 +76,31 @@ final class TestProducerControl {
   static native void setWaitForKill(boolean wait);
 
   /** The names of the producer's calls since the last reset, one a line. */
-  static native String callLog();
+  public static native String callLog();
 
   /** The same calls with their input arguments: "DSGetBufferInfo(0x7f0012345678, 0x10, 20, 8)". */
-  static native String argumentLog();
+  public static native String argumentLog();
 
   /** The native address of a direct buffer. */
-  static native long addressOf(ByteBuffer direct);
+  public static native long addressOf(ByteBuffer direct);
 
   /** Scripts a successful answer. */
-  static void answer(String function, long selector, byte[] output) {
+  public static void answer(String function, long selector, byte[] output) {
     setAnswer(function, selector, 0, output);
   }
 
   /** The bytes of a 64-bit value (a handle, a size, an address) as the producer writes them. */
-  static byte[] u64(long value) {
+  public static byte[] u64(long value) {
     return ByteBuffer.allocate(8).order(ByteOrder.nativeOrder()).putLong(value).array();
   }
 
   /** The bytes of a 32-bit value. */
-  static byte[] u32(int value) {
+  public static byte[] u32(int value) {
     return ByteBuffer.allocate(4).order(ByteOrder.nativeOrder()).putInt(value).array();
   }
 
   /** A NUL-terminated text. */
-  static byte[] text(String s) {
+  public static byte[] text(String s) {
     return (s + "\0").getBytes(StandardCharsets.UTF_8);
   }
 }

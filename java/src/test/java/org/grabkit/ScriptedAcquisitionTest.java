@@ -1,0 +1,277 @@
+package org.grabkit;
+
+import static org.grabkit.gentl.TestProducerControl.ANY;
+import static org.grabkit.gentl.TestProducerControl.answer;
+import static org.grabkit.gentl.TestProducerControl.text;
+import static org.grabkit.gentl.TestProducerControl.u32;
+import static org.grabkit.gentl.TestProducerControl.u64;
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertThrows;
+
+import java.nio.ByteBuffer;
+import java.nio.file.Path;
+import java.time.Duration;
+import java.util.Arrays;
+import java.util.HashMap;
+import java.util.Map;
+import java.util.regex.Matcher;
+import java.util.regex.Pattern;
+import java.util.stream.Stream;
+import org.grabkit.gentl.IoException;
+import org.grabkit.gentl.TestProducerControl;
+import org.grabkit.gentl.gentlJNI;
+import org.junit.jupiter.api.AfterEach;
+import org.junit.jupiter.api.BeforeEach;
+import org.junit.jupiter.api.Test;
+import org.junit.jupiter.params.ParameterizedTest;
+import org.junit.jupiter.params.provider.Arguments;
+import org.junit.jupiter.params.provider.MethodSource;
+
+/**
+ * Acquisitions against the scriptable producer, which delivers whatever buffer and sizes a test
+ * tells it: a misbehaving producer must get a clear exception, never cost a buffer, and leave the
+ * acquisition usable. The producer hands every announced buffer the same handle, so which buffer
+ * a frame lends is told by the address of its memory.
+ */
+class ScriptedAcquisitionTest {
+  private static final int CAPACITY = 65536;
+  private static final long BUFFER = 0x600;
+  private static final long FOREIGN = 0x9999;
+  private static final long BASE = 0x7f00_0010_0000L;
+  private static final Duration WAIT = Duration.ofMillis(100);
+  private static final Pattern ANNOUNCE =
+      Pattern.compile("DSAnnounceBuffer\\(0x400, (0x[0-9a-f]+), \\d+, (0x[0-9a-f]+)\\)");
+
+  private Producer producer;
+  private Acquisition acq;
+  /** The announced memory's address by user value. */
+  private final Map<Long, Integer> bufferAt = new HashMap<>();
+
+  @BeforeEach
+  void start() {
+    TestProducerControl.attach(TestProducerControl.TEST_CTI);
+    script();
+    producer = Producer.open(Path.of(TestProducerControl.TEST_CTI));
+    acq = producer.openCamera("Dev0").openStream("Stream0").start(2);
+    Matcher m = ANNOUNCE.matcher(TestProducerControl.argumentLog());
+    while (m.find()) {
+      bufferAt.put(Long.decode(m.group(1)), Integer.decode(m.group(2)));
+    }
+    assertEquals(2, bufferAt.size());
+  }
+
+  @AfterEach
+  void close() {
+    producer.close();
+  }
+
+  /** A tree of one device and stream, and plain 1000-byte Mono8 frames of 40 x 25 pixels. */
+  private static void script() {
+    TestProducerControl.reset();
+    answer("TLOpen", ANY, u64(0x100));
+    answer("TLGetNumInterfaces", ANY, u32(1));
+    answer("TLGetInterfaceID", ANY, text("IF0"));
+    answer("TLOpenInterface", ANY, u64(0x200));
+    answer("IFGetNumDevices", ANY, u32(1));
+    answer("IFGetDeviceID", ANY, text("Dev0"));
+    TestProducerControl.setAnswer(
+        "IFGetDeviceInfo", ANY, gentlJNI.GC_ERR_NOT_AVAILABLE_get(), null);
+    answer("IFOpenDevice", ANY, u64(0x300));
+    answer("DevGetPort", ANY, u64(0x500));
+    answer("DevOpenDataStream", ANY, u64(0x400));
+    answer("DSGetInfo", gentlJNI.STREAM_INFO_PAYLOAD_SIZE_get(), u64(CAPACITY));
+    answer("DSAnnounceBuffer", ANY, u64(BUFFER));
+    answer("GCRegisterEvent", ANY, u64(0x700));
+    for (String info : new String[] {"DSGetBufferInfo", "DSGetBufferPartInfo"}) {
+      TestProducerControl.setAnswer(info, ANY, gentlJNI.GC_ERR_NOT_AVAILABLE_get(), null);
+    }
+    bufferInfo(gentlJNI.BUFFER_INFO_SIZE_FILLED_get(), 1000);
+    bufferInfo(gentlJNI.BUFFER_INFO_WIDTH_get(), 40);
+    bufferInfo(gentlJNI.BUFFER_INFO_HEIGHT_get(), 25);
+    bufferInfo(gentlJNI.BUFFER_INFO_PIXELFORMAT_get(), PixelFormat.MONO8.code());
+    bufferInfo(gentlJNI.BUFFER_INFO_BASE_get(), BASE);
+  }
+
+  private static void bufferInfo(int cmd, long value) {
+    answer("DSGetBufferInfo", cmd, u64(value));
+  }
+
+  private static void partInfo(int cmd, long value) {
+    answer("DSGetBufferPartInfo", cmd, u64(value));
+  }
+
+  /** The next new-buffer event carries this user value and buffer handle. */
+  private static void deliver(long user, long handle) {
+    answer("EventGetData", ANY, concat(u64(handle), u64(user)));
+  }
+
+  private static byte[] concat(byte[] a, byte[] b) {
+    byte[] both = Arrays.copyOf(a, a.length + b.length);
+    System.arraycopy(b, 0, both, a.length, b.length);
+    return both;
+  }
+
+  /** The user value of the buffer whose memory the frame lends. */
+  private int bufferOf(Frame frame) {
+    ByteBuffer data = frame.data();
+    return bufferAt.get(TestProducerControl.addressOf(data));
+  }
+
+  private static long queued() {
+    return TestProducerControl.callLog().lines().filter("DSQueueBuffer"::equals).count();
+  }
+
+  /** After a misdelivery, a proper delivery of each buffer still lends it and queues it back. */
+  private void assertStillUsable() {
+    for (int user = 0; user < 2; user++) {
+      script();
+      deliver(user, BUFFER);
+      try (Frame frame = acq.next(WAIT)) {
+        assertEquals(user, bufferOf(frame));
+        assertEquals(1000, frame.data().remaining());
+        assertEquals(new Frame.Part(0, 0, 1000, 40, 25, PixelFormat.MONO8, 0), frame.image().get());
+      }
+      assertEquals(1, queued());
+    }
+  }
+
+  static Stream<Arguments> deliveries() {
+    String foreign = "The producer delivered a buffer that this acquisition did not announce";
+    return Stream.of(
+        Arguments.of("as announced", 1L, BUFFER, 1, null),
+        Arguments.of("user value out of range", 77L, BUFFER, 0, null),
+        Arguments.of("negative user value", -1L, BUFFER, 0, null),
+        Arguments.of("user value above 32 bits", 0x1_0000_0001L, BUFFER, 1, null),
+        Arguments.of("own user value, foreign handle", 0L, FOREIGN, -1,
+            foreign + " (user value 0, handle 0x9999)"),
+        Arguments.of("nothing of ours", 77L, FOREIGN, -1,
+            foreign + " (user value 77, handle 0x9999)"));
+  }
+
+  @ParameterizedTest(name = "{0}")
+  @MethodSource("deliveries")
+  void aDeliveredBufferIsKnownByItsHandleAndAlwaysComesBack(
+      String name, long user, long handle, int expected, String error) {
+    script();
+    deliver(user, handle);
+    if (error == null) {
+      try (Frame frame = acq.next(WAIT)) {
+        assertEquals(expected, bufferOf(frame));
+        assertEquals(0, queued());
+      }
+      assertEquals(1, queued());
+    } else {
+      assertEquals(error, assertThrows(IllegalStateException.class, () -> acq.next(WAIT)).getMessage());
+      assertEquals(0, queued(), "a buffer that is not ours is not queued");
+    }
+    assertStillUsable();
+    assertEquals(2, acq.framesDelivered() - (error == null ? 1 : 0));
+  }
+
+  @Test
+  void aBufferDeliveredAgainWhileItsFrameIsOpenIsRefusedAndStaysWithTheFrame() {
+    script();
+    deliver(0, BUFFER);
+    Frame first = acq.next(WAIT);
+    deliver(77, BUFFER); // only the handle tells: the free buffer is meant
+    Frame second = acq.next(WAIT);
+    assertEquals(1, bufferOf(second));
+    first.close();
+    script();
+    deliver(1, BUFFER);
+    assertEquals(
+        "The producer delivered buffer 1 again while an open frame still holds it (handle 0x600)",
+        assertThrows(IllegalStateException.class, () -> acq.next(WAIT)).getMessage());
+    assertEquals(0, queued(), "the camera must not write into a frame the program reads");
+    assertEquals(1, bufferOf(second));
+    second.close();
+    assertEquals(1, queued());
+    assertStillUsable();
+  }
+
+  static Stream<Arguments> sizes() {
+    int filled = gentlJNI.BUFFER_INFO_SIZE_FILLED_get();
+    int multiPart = gentlJNI.PAYLOAD_TYPE_MULTI_PART_get();
+    String beyond = " bytes, beyond a 65536-byte buffer";
+    return Stream.of(
+        Arguments.of("1 TiB filled", (Runnable) () -> bufferInfo(filled, 1L << 40),
+            "The producer reported 1099511627776 filled bytes for a 65536-byte buffer"),
+        Arguments.of("2^64 - 1 filled", (Runnable) () -> bufferInfo(filled, -1),
+            "The producer reported 18446744073709551615 filled bytes for a 65536-byte buffer"),
+        Arguments.of("one byte more than the buffer", (Runnable) () -> bufferInfo(filled, 65537),
+            "The producer reported 65537 filled bytes for a 65536-byte buffer"),
+        Arguments.of("image after the filled bytes",
+            (Runnable) () -> bufferInfo(gentlJNI.BUFFER_INFO_IMAGEOFFSET_get(), 1001),
+            "The producer reported an image offset of 1001 beyond the 1000 filled bytes of a "
+                + "65536-byte buffer"),
+        Arguments.of("width of 2^32",
+            (Runnable) () -> bufferInfo(gentlJNI.BUFFER_INFO_WIDTH_get(), 1L << 32),
+            "The producer reported a width of 4294967296 for part 0"),
+        Arguments.of("part larger than the buffer",
+            (Runnable) () -> parts(multiPart, 1, 0, 65537),
+            "The producer reported part 0 at offset 0 with 65537" + beyond),
+        Arguments.of("part starting after the buffer",
+            (Runnable) () -> parts(multiPart, 2, 70000, 16),
+            "The producer reported part 0 at offset 70000 with 16" + beyond),
+        Arguments.of("part end wrapping past 2^64",
+            (Runnable) () -> parts(multiPart, 1, 100, -50),
+            "The producer reported part 0 at offset 100 with 18446744073709551566" + beyond),
+        Arguments.of("more parts than bytes", (Runnable) () -> parts(multiPart, 70000, 0, 1),
+            "The producer reported 70000 parts for a 65536-byte buffer"));
+  }
+
+  /** A multi-part buffer: every part at {@code offset} with {@code size} bytes. */
+  private static void parts(int multiPart, int count, long offset, long size) {
+    bufferInfo(gentlJNI.BUFFER_INFO_PAYLOADTYPE_get(), multiPart);
+    answer("DSGetNumBufferParts", ANY, u32(count));
+    partInfo(gentlJNI.BUFFER_PART_INFO_BASE_get(), BASE + offset);
+    partInfo(gentlJNI.BUFFER_PART_INFO_DATA_SIZE_get(), size);
+  }
+
+  @ParameterizedTest(name = "{0}")
+  @MethodSource("sizes")
+  void sizesBeyondTheBufferAreRefusedAndTheBufferQueuedAgain(
+      String name, Runnable fault, String message) {
+    script();
+    fault.run();
+    deliver(1, BUFFER);
+    assertEquals(message, assertThrows(IllegalStateException.class, () -> acq.next(WAIT)).getMessage());
+    assertEquals("DSQueueBuffer(0x400, 0x600)\n", queueCalls());
+    assertEquals(0, acq.framesDelivered());
+    assertStillUsable();
+  }
+
+  private static String queueCalls() {
+    StringBuilder calls = new StringBuilder();
+    TestProducerControl.argumentLog()
+        .lines()
+        .filter(l -> l.startsWith("DSQueueBuffer("))
+        .forEach(l -> calls.append(l).append('\n'));
+    return calls.toString();
+  }
+
+  @Test
+  void aFailingQueryWhileMakingTheFrameStillGivesTheBufferBack() {
+    script();
+    TestProducerControl.setAnswer(
+        "DSGetBufferInfo", gentlJNI.BUFFER_INFO_PAYLOADTYPE_get(), gentlJNI.GC_ERR_IO_get(), null);
+    deliver(0, BUFFER);
+    assertThrows(IoException.class, () -> acq.next(WAIT));
+    assertEquals("DSQueueBuffer(0x400, 0x600)\n", queueCalls());
+    assertStillUsable();
+  }
+
+  @Test
+  void aProducerThatRefusesTheRequeueIsReportedBesideTheFault() {
+    script();
+    bufferInfo(gentlJNI.BUFFER_INFO_SIZE_FILLED_get(), 1L << 40);
+    TestProducerControl.setResult("DSQueueBuffer", gentlJNI.GC_ERR_BUSY_get());
+    deliver(0, BUFFER);
+    IllegalStateException e = assertThrows(IllegalStateException.class, () -> acq.next(WAIT));
+    assertEquals(1, e.getSuppressed().length, e.toString());
+    assertEquals(
+        "The producer refused to queue buffer (ID: " + gentlJNI.GC_ERR_BUSY_get() + ")",
+        e.getSuppressed()[0].getMessage());
+    assertStillUsable();
+  }
+}
