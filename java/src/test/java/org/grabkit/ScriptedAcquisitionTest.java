@@ -193,13 +193,15 @@ class ScriptedAcquisitionTest {
     int filled = gentlJNI.BUFFER_INFO_SIZE_FILLED_get();
     int multiPart = gentlJNI.PAYLOAD_TYPE_MULTI_PART_get();
     String beyond = " bytes, beyond a 65536-byte buffer";
+    // The library refuses sizes beyond what it announced before this layer sees them.
+    String announced = " bytes for a 65536-byte buffer (ID: -1001)";
     return Stream.of(
         Arguments.of("1 TiB filled", (Runnable) () -> bufferInfo(filled, 1L << 40),
-            "The producer reported 1099511627776 filled bytes for a 65536-byte buffer"),
+            "DSGetBufferInfo reported 1099511627776" + announced),
         Arguments.of("2^64 - 1 filled", (Runnable) () -> bufferInfo(filled, -1),
-            "The producer reported 18446744073709551615 filled bytes for a 65536-byte buffer"),
+            "DSGetBufferInfo reported 18446744073709551615" + announced),
         Arguments.of("one byte more than the buffer", (Runnable) () -> bufferInfo(filled, 65537),
-            "The producer reported 65537 filled bytes for a 65536-byte buffer"),
+            "DSGetBufferInfo reported 65537" + announced),
         Arguments.of("image after the filled bytes",
             (Runnable) () -> bufferInfo(gentlJNI.BUFFER_INFO_IMAGEOFFSET_get(), 1001),
             "The producer reported an image offset of 1001 beyond the 1000 filled bytes of a "
@@ -209,13 +211,13 @@ class ScriptedAcquisitionTest {
             "The producer reported a width of 4294967296 for part 0"),
         Arguments.of("part larger than the buffer",
             (Runnable) () -> parts(multiPart, 1, 0, 65537),
-            "The producer reported part 0 at offset 0 with 65537" + beyond),
+            "DSGetBufferPartInfo reported 65537" + announced),
         Arguments.of("part starting after the buffer",
             (Runnable) () -> parts(multiPart, 2, 70000, 16),
             "The producer reported part 0 at offset 70000 with 16" + beyond),
         Arguments.of("part end wrapping past 2^64",
             (Runnable) () -> parts(multiPart, 1, 100, -50),
-            "The producer reported part 0 at offset 100 with 18446744073709551566" + beyond),
+            "DSGetBufferPartInfo reported 18446744073709551566" + announced),
         Arguments.of("more parts than bytes", (Runnable) () -> parts(multiPart, 70000, 0, 1),
             "The producer reported 70000 parts for a 65536-byte buffer"));
   }
@@ -235,7 +237,7 @@ class ScriptedAcquisitionTest {
     script();
     fault.run();
     deliver(1, BUFFER);
-    assertEquals(message, assertThrows(IllegalStateException.class, () -> acq.next(WAIT)).getMessage());
+    assertEquals(message, assertThrows(RuntimeException.class, () -> acq.next(WAIT)).getMessage());
     assertEquals("DSQueueBuffer(0x400, 0x600)\n", queueCalls());
     assertEquals(0, acq.framesDelivered());
     assertStillUsable();
@@ -267,7 +269,7 @@ class ScriptedAcquisitionTest {
     bufferInfo(gentlJNI.BUFFER_INFO_SIZE_FILLED_get(), 1L << 40);
     TestProducerControl.setResult("DSQueueBuffer", gentlJNI.GC_ERR_BUSY_get());
     deliver(0, BUFFER);
-    IllegalStateException e = assertThrows(IllegalStateException.class, () -> acq.next(WAIT));
+    RuntimeException e = assertThrows(RuntimeException.class, () -> acq.next(WAIT));
     assertEquals(1, e.getSuppressed().length, e.toString());
     assertEquals(
         "The producer refused to queue buffer (ID: " + gentlJNI.GC_ERR_BUSY_get() + ")",
