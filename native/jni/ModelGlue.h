@@ -15,19 +15,41 @@
 namespace Grabkit::Jni {
 
 // The object of an instance method, kept alive for the call (another thread
-// may release the proxy meanwhile), with the call routed to its tree's load.
+// may release the proxy meanwhile), counted as a call on its module (a close
+// waits for it), with the call routed to its tree's load.
 template <typename T>
 class Pinned {
  public:
   explicit Pinned(std::shared_ptr<T> object)
-      : object_(std::move(object)), scope_(object_->callTarget()) {}
+      : object_(std::move(object)), call_(*object_), scope_(object_->callTarget()) {}
   T* operator->() const { return object_.get(); }
   T& operator*() const { return *object_; }
 
  private:
+  // Members end in reverse: the call ends before the object may go.
+  struct Call {
+    explicit Call(const T& o) : object(o) { object.enterCall(); }
+    ~Call() { object.leaveCall(); }
+    Call(const Call&) = delete;
+    Call& operator=(const Call&) = delete;
+    const T& object;
+  };
   std::shared_ptr<T> object_;
+  Call call_;
   Grabkit::ProducerScope scope_;
 };
+
+// Close(holder, proxy): not counted as a call on the module, which it waits
+// for.
+#define GRABKIT_CLOSE_EXPORT(Class)                                              \
+  GRABKIT_JNI(void, Class##_1close)(JNIEnv * env, jclass, jlong self, jobject) { \
+    frame(env, [&] {                                                             \
+      if (self == 0)                                                             \
+        raiseJava(env, kJavaNullPointerException,                                \
+                  "Grabkit::" #Class " object is null (freed or never made)");   \
+      getObject<Class>(self)->close();                                           \
+    });                                                                          \
+  }
 
 // A holder of 0 (a proxy that was freed or never made) is refused here
 // instead of being followed; a stale one is refused by the object table.
@@ -140,7 +162,7 @@ jlong asHolder(JNIEnv*, std::shared_ptr<T> object) {
   }
 // The common operations of the four modules below the producer.
 #define GRABKIT_MODULE_EXPORTS(Class)                 \
-  GRABKIT_VOID(Class, close)                          \
+  GRABKIT_CLOSE_EXPORT(Class)                         \
   GRABKIT_GETTER(jboolean, Class, isClosed, asBool)   \
   GRABKIT_GETTER(jboolean, Class, checkValid, asBool) \
   GRABKIT_GETTER(jint, Class, getHandle, asHandle)    \

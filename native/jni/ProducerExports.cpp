@@ -16,7 +16,7 @@ extern "C" JNIEXPORT jlong JNICALL Java_org_grabkit_gentl_GenTLProducer_open0(JN
                                                                               jbyteArray path) {
   return frame(env, [&] { return newHolder(GenTLProducer::open(toBytes(env, path))); });
 }
-GRABKIT_VOID(GenTLProducer, close)
+GRABKIT_CLOSE_EXPORT(GenTLProducer)
 GRABKIT_GETTER(jboolean, GenTLProducer, isClosed, asBool)
 GRABKIT_GETTER(jboolean, GenTLProducer, checkValid, asBool)
 GRABKIT_GETTER(jlong, GenTLProducer, openTransportLayer, asHolder)

@@ -21,6 +21,14 @@ std::shared_ptr<ProducerFunctions> Buffer::callTarget() const {
   return dataStream_->callTarget();
 }
 
+void Buffer::enterCall() const {
+  dataStream_->enterCall();
+}
+
+void Buffer::leaveCall() const {
+  dataStream_->leaveCall();
+}
+
 BUFFER_HANDLE Buffer::getHandle() const {
   if (!dataStream_->checkValid()) throw ClosedException(DataStream::kHandleClosed);
   return handle_;

@@ -26,6 +26,8 @@ class Buffer {
   void* getUserData() const { return userData_; }
   const std::shared_ptr<DataStream>& dataStream() const { return dataStream_; }
   std::shared_ptr<ProducerFunctions> callTarget() const;
+  void enterCall() const;
+  void leaveCall() const;
 
   std::string getInfoString(int32_t cmd) const;
   bool getInfoBool(int32_t cmd) const;

@@ -49,6 +49,14 @@ std::shared_ptr<Device> DeviceInfo::open(int32_t flags) const {
   return std::make_shared<Device>(tlInterface_, handle);
 }
 
+void DeviceInfo::enterCall() const {
+  tlInterface_->enterCall();
+}
+
+void DeviceInfo::leaveCall() const {
+  tlInterface_->leaveCall();
+}
+
 std::shared_ptr<ProducerFunctions> DeviceInfo::callTarget() const {
   return tlInterface_->callTarget();
 }

@@ -38,6 +38,8 @@ class DeviceInfo {
 
  public:
   std::shared_ptr<ProducerFunctions> callTarget() const;
+  void enterCall() const;
+  void leaveCall() const;
   std::string id_;
 };
 

@@ -59,6 +59,11 @@ void GenTLProducer::close() {
     return;
   }
   if (closed_.exchange(true)) return;
+  {
+    // Calls in the tree that began before finish with the producer loaded.
+    std::unique_lock<std::mutex> lock(activeMutex_);
+    idle_.wait_for(lock, kCloseBound, [&] { return active_.load() == 0; });
+  }
   if (load_) {
     closeProducer(load_);
   } else {
@@ -75,6 +80,13 @@ bool GenTLProducer::checkValid() const {
     throw ClosedException("GenTL lib is closed, cannot access GenTLProducer");
   }
   return !closed_;
+}
+
+void GenTLProducer::leaveCall() const {
+  if (active_.fetch_sub(1) == 1) {
+    std::lock_guard<std::mutex> lock(activeMutex_);
+    idle_.notify_all();
+  }
 }
 
 std::shared_ptr<ProducerFunctions> GenTLProducer::callTarget() const {

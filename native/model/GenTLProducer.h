@@ -4,8 +4,10 @@
 #define GRABKIT_MODEL_GENTLPRODUCER_H
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace Grabkit {
@@ -38,6 +40,9 @@ class GenTLProducer : public std::enable_shared_from_this<GenTLProducer> {
   // The load that this tree's calls go to: its own for a bound tree, else
   // whatever producer is current.
   std::shared_ptr<ProducerFunctions> callTarget() const;
+  // Calls in the tree, which closing the producer waits for (see Module).
+  void enterCall() const { active_.fetch_add(1); }
+  void leaveCall() const;
 
  private:
   GenTLProducer(std::string path, bool bound);
@@ -45,6 +50,9 @@ class GenTLProducer : public std::enable_shared_from_this<GenTLProducer> {
   std::atomic<bool> closed_{false};
   int32_t instance_;
   std::shared_ptr<ProducerFunctions> load_;  // set for a bound tree only
+  mutable std::atomic<int> active_{0};
+  mutable std::mutex activeMutex_;
+  mutable std::condition_variable idle_;
 };
 
 }  // namespace Grabkit

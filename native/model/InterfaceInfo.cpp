@@ -40,6 +40,14 @@ std::vector<std::shared_ptr<InterfaceInfo>> TransportLayer::impl_getInterfaces()
   return infos;
 }
 
+void InterfaceInfo::enterCall() const {
+  transportLayer_->enterCall();
+}
+
+void InterfaceInfo::leaveCall() const {
+  transportLayer_->leaveCall();
+}
+
 std::shared_ptr<ProducerFunctions> InterfaceInfo::callTarget() const {
   return transportLayer_->callTarget();
 }

@@ -31,6 +31,8 @@ class InterfaceInfo {
 
  public:
   std::shared_ptr<ProducerFunctions> callTarget() const;
+  void enterCall() const;
+  void leaveCall() const;
   std::string id_;
 };
 

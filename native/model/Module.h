@@ -12,8 +12,11 @@
 #define GRABKIT_MODEL_MODULE_H
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <type_traits>
 
 #include "../diag/Trace.h"
@@ -50,10 +53,13 @@ class Module : public std::enable_shared_from_this<Self> {
 
   // Closes this module only; its descendants then count as closed and never
   // call their own close. A failing producer close is not reported. Of two
-  // threads closing at once, one closes; the other finds it closed.
+  // threads closing at once, one closes; the other finds it closed. Calls on
+  // this module or below it that began before wait to finish first, so the
+  // producer never sees a handle closed under a call that still uses it.
   void close() {
     if (isClosed()) return;
     if (closed_.exchange(true)) return;
+    awaitCalls();
     ProducerScope scope(callTarget());
     try {
       Self::closeInProducer(handle_);
@@ -67,6 +73,21 @@ class Module : public std::enable_shared_from_this<Self> {
 
   // The load that this tree's calls go to.
   std::shared_ptr<ProducerFunctions> callTarget() const { return parent_->callTarget(); }
+
+  // A call on this module or below it begins or ends. A call counts itself
+  // in before it tests whether anything is closed, and a close marks itself
+  // closed before it counts, so one of them always sees the other.
+  void enterCall() const {
+    active_.fetch_add(1);
+    parent_->enterCall();
+  }
+  void leaveCall() const {
+    parent_->leaveCall();
+    if (active_.fetch_sub(1) == 1) {
+      std::lock_guard<std::mutex> lock(activeMutex_);
+      idle_.notify_all();
+    }
+  }
 
  protected:
   Module(std::shared_ptr<Parent> parent, Handle handle)
@@ -99,9 +120,21 @@ class Module : public std::enable_shared_from_this<Self> {
     }
   }
 
+  void awaitCalls() const {
+    std::unique_lock<std::mutex> lock(activeMutex_);
+    if (!idle_.wait_for(lock, kCloseBound, [&] { return active_.load() == 0; })) {
+      // A call that never returns must not keep the module open for good.
+      std::cerr << "Grabkit: closing a " << Self::kName << " while " << active_.load()
+                << " call(s) still use it" << std::endl;
+    }
+  }
+
   std::shared_ptr<Parent> parent_;
   Handle handle_;
   std::atomic<bool> closed_{false};
+  mutable std::atomic<int> active_{0};
+  mutable std::mutex activeMutex_;
+  mutable std::condition_variable idle_;
 };
 
 }  // namespace Grabkit

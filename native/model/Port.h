@@ -26,6 +26,8 @@ class Port {
   virtual bool checkValid() = 0;
   // The load that the module's calls go to.
   virtual std::shared_ptr<ProducerFunctions> callTarget() const = 0;
+  virtual void enterCall() const = 0;
+  virtual void leaveCall() const = 0;
   PORT_HANDLE getHandle();
 
   // Both return the byte count that the producer reports.
@@ -90,6 +92,8 @@ class ConcretePort final : public Port {
 
   bool checkValid() override { return module_->checkValid(); }
   std::shared_ptr<ProducerFunctions> callTarget() const override { return module_->callTarget(); }
+  void enterCall() const override { module_->enterCall(); }
+  void leaveCall() const override { module_->leaveCall(); }
 
  private:
   std::shared_ptr<T> module_;

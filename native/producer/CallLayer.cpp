@@ -57,6 +57,16 @@ bool changedFlag(Fn&& fn, Handle h, uint64_t timeout) {
   checkError(fn(h, &changed, timeout));
   return changed != 0;
 }
+// An object the producer just made: whatever token its handle value still had
+// named an object that was closed at that address (a stream closed with its
+// device, say), so the stale token is retired instead of naming the new one.
+template <typename Fn, typename... Args>
+void* born(Fn&& make, Args... args) {
+  void* handle = outputValue<void*>(make, args...);
+  Jni::releaseJavaHandle(&make.producer(), handle);
+  return handle;
+}
+
 // A count the producer reports back for an area of `given` bytes.
 size_t reported(const char* function, size_t count, size_t given) {
   if (count > given) {
@@ -177,23 +187,22 @@ bool IFUpdateDeviceList(IF_HANDLE hIF, uint64_t timeout) {
 
 TL_HANDLE TLOpen() {
   trace("TLOpen()");
-  return outputValue<TL_HANDLE>(GRABKIT_PRODUCER(TLOpen));
+  return born(GRABKIT_PRODUCER(TLOpen));
 }
 
 IF_HANDLE TLOpenInterface(TL_HANDLE hTL, std::string interfaceId) {
   trace("TLOpenInterface()");
-  return outputValue<IF_HANDLE>(GRABKIT_PRODUCER(TLOpenInterface), hTL, interfaceId.c_str());
+  return born(GRABKIT_PRODUCER(TLOpenInterface), hTL, interfaceId.c_str());
 }
 
 DEV_HANDLE IFOpenDevice(IF_HANDLE hIF, std::string deviceId, DEVICE_ACCESS_FLAGS accessFlags) {
   trace("IFOpenDevice()");
-  return outputValue<DEV_HANDLE>(GRABKIT_PRODUCER(IFOpenDevice), hIF, deviceId.c_str(),
-                                 accessFlags);
+  return born(GRABKIT_PRODUCER(IFOpenDevice), hIF, deviceId.c_str(), accessFlags);
 }
 
 DS_HANDLE DevOpenDataStream(DEV_HANDLE hDev, std::string streamId) {
   trace("DevOpenDataStream()");
-  return outputValue<DS_HANDLE>(GRABKIT_PRODUCER(DevOpenDataStream), hDev, streamId.c_str());
+  return born(GRABKIT_PRODUCER(DevOpenDataStream), hDev, streamId.c_str());
 }
 
 // A close writes its trace line before the producer is asked; what the
@@ -239,7 +248,7 @@ std::vector<std::string> DevGetDataStreamList(DEV_HANDLE hDev) {
 BUFFER_HANDLE DSAnnounceBuffer(DS_HANDLE hDS, void* memory, size_t size, void* user,
                                std::shared_ptr<void> keepAlive) {
   auto announce = GRABKIT_PRODUCER(DSAnnounceBuffer);
-  auto buffer = outputValue<BUFFER_HANDLE>(announce, hDS, memory, size, user);
+  auto buffer = born(announce, hDS, memory, size, user);
   announce.producer().recordAnnouncement(buffer,
                                          Announcement{hDS, memory, size, std::move(keepAlive)});
   return buffer;
@@ -247,7 +256,7 @@ BUFFER_HANDLE DSAnnounceBuffer(DS_HANDLE hDS, void* memory, size_t size, void* u
 
 BUFFER_HANDLE DSAllocAndAnnounceBuffer(DS_HANDLE hDS, size_t size, void* user) {
   auto announce = GRABKIT_PRODUCER(DSAllocAndAnnounceBuffer);
-  auto buffer = outputValue<BUFFER_HANDLE>(announce, hDS, size, user);
+  auto buffer = born(announce, hDS, size, user);
   announce.producer().recordAnnouncement(buffer, Announcement{hDS, nullptr, size, nullptr});
   return buffer;
 }
@@ -291,7 +300,7 @@ uint64_t checkedExtent(const char* function, uint64_t value, BUFFER_HANDLE hBuff
 }
 
 EVENT_HANDLE GCRegisterEvent(EVENTSRC_HANDLE source, EVENT_TYPE type) {
-  return outputValue<EVENT_HANDLE>(GRABKIT_PRODUCER(GCRegisterEvent), source, type);
+  return born(GRABKIT_PRODUCER(GCRegisterEvent), source, type);
 }
 
 uint64_t DSGetBufferPartDataOffset(DS_HANDLE hDS, BUFFER_HANDLE hBuffer, uint32_t partIndex) {
