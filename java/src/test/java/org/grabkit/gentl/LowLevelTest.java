@@ -306,8 +306,24 @@ class LowLevelTest {
     TestProducerControl.reset();
     row.script();
     Object result = row.call().get();
-    assertEquals(row.result(), result, row.log());
+    if (MAKERS.contains(row.function()) && isToken(row.result())) {
+      // What the producer makes is new, though its handle value is an old one: a fresh token,
+      // and the old one names nothing any more.
+      assertTrue(isToken(result) && !result.equals(row.result()), row.log());
+      assertThrows(InvalidHandleException.class,
+          () -> gentlJNI.DevGetNumDataStreams((Integer) row.result()));
+    } else {
+      assertEquals(row.result(), result, row.log());
+    }
     return TestProducerControl.argumentLog();
+  }
+
+  private static final java.util.Set<String> MAKERS = java.util.Set.of("TLOpen",
+      "TLOpenInterface", "IFOpenDevice", "DevOpenDataStream", "GCRegisterEvent",
+      "DSAnnounceBuffer", "DSAllocAndAnnounceBuffer");
+
+  private static boolean isToken(Object value) {
+    return value instanceof Integer i && i < Integer.MIN_VALUE + (1 << 24);
   }
 
   @ParameterizedTest
