@@ -31,7 +31,15 @@ GenTLProducer::GenTLProducer(std::string path, bool bound) : instance_(instanceC
   trace("GenTLProducer(%d)", instance_);
   if (!bound) {
     // The producer's own GCInitLib code is dropped: a failing init still loads.
-    GCInitLib(std::move(path));
+    // A load that throws (a file without GCInitLib) leaves nothing loaded.
+    std::shared_ptr<ProducerFunctions> before = currentProducer();
+    try {
+      GCInitLib(std::move(path));
+    } catch (...) {
+      std::shared_ptr<ProducerFunctions> made = currentProducer();
+      if (made && made != before) closeProducer(made);
+      throw;
+    }
     return;
   }
   std::shared_ptr<ProducerFunctions> load = openProducer(path);

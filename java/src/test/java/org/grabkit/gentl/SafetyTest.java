@@ -308,6 +308,9 @@ class SafetyTest {
     e = assertThrows(LoadLibraryException.class, () -> GenTLProducer.open(notAProducer));
     assertTrue(e.getMessage().endsWith("it has no GCInitLib, so it is no GenTL producer (ID: -10001)"),
         e.getMessage());
+    StdErr.capture(() -> assertThrows(NotImplementedException.class,
+        () -> GenTLProducer.load(notAProducer.toString())));
+    assertFalse(gentlJNI.GCLibIsInited(), "a load that threw leaves nothing loaded");
     TestProducerControl.attach(TEST_CTI);
     TestProducerControl.setResult("GCInitLib", -1004);
     e = assertThrows(LoadLibraryException.class, () -> GenTLProducer.open(Path.of(TEST_CTI)));
