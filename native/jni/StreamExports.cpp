@@ -118,3 +118,20 @@ GRABKIT_GETTER_1(jlong, Buffer, getPartDeliveredImageHeight, asLong)
 GRABKIT_GETTER_2(jlong, Buffer, getBufferPartInfoSize, asLong)
 GRABKIT_GETTER_2(jlong, Buffer, getBufferPartInfoUint64, asChecked)
 GRABKIT_VOID(Buffer, clear)
+
+// The chunks as (ID, offset, length) triples, for Buffer.getChunks().
+extern "C" JNIEXPORT jlongArray JNICALL Java_org_grabkit_gentl_Buffer_chunks0(JNIEnv* env, jclass,
+                                                                              jlong self) {
+  return frame(env, [&]() -> jlongArray {
+    std::vector<SINGLE_CHUNK_DATA> chunks = instance<Buffer>(env, self, "Buffer")->getChunks();
+    std::vector<jlong> flat;
+    for (const SINGLE_CHUNK_DATA& c : chunks) {
+      flat.insert(flat.end(), {static_cast<jlong>(c.ChunkID), static_cast<jlong>(c.ChunkOffset),
+                               static_cast<jlong>(c.ChunkLength)});
+    }
+    jlongArray result = env->NewLongArray(static_cast<jsize>(flat.size()));
+    if (result == nullptr) throw JavaExceptionPending{};
+    env->SetLongArrayRegion(result, 0, static_cast<jsize>(flat.size()), flat.data());
+    return result;
+  });
+}

@@ -115,6 +115,11 @@ uint64_t Buffer::getPartDataOffset(uint32_t part) const {
   return DSGetBufferPartDataOffset(dataStream_->getHandle(), b, part);
 }
 
+std::vector<SINGLE_CHUNK_DATA> Buffer::getChunks() const {
+  BUFFER_HANDLE b = getHandle();
+  return DSGetBufferChunkData(dataStream_->getHandle(), b);
+}
+
 void Buffer::clear() const {
   BUFFER_HANDLE b = getHandle();
   clearAnnounced(dataStream_->getHandle(), b);

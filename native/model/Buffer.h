@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "GenTL.h"
 
@@ -78,6 +79,9 @@ class Buffer {
 
   // Zero-fills the whole announced size, whoever holds the buffer.
   void clear() const;
+
+  // The chunks the producer lists in the filled buffer.
+  std::vector<SINGLE_CHUNK_DATA> getChunks() const;
 
  private:
   uint64_t extent(int32_t cmd, uint64_t value) const;

@@ -299,6 +299,35 @@ uint64_t checkedExtent(const char* function, uint64_t value, BUFFER_HANDLE hBuff
   return value;
 }
 
+std::vector<SINGLE_CHUNK_DATA> DSGetBufferChunkData(DS_HANDLE hDS, BUFFER_HANDLE hBuffer) {
+  auto get = GRABKIT_PRODUCER(DSGetBufferChunkData);
+  size_t count = 0;
+  checkError(get(hDS, hBuffer, nullptr, &count));
+  if (count > kMaxListCount) {
+    producerFault("DSGetBufferChunkData reported " + std::to_string(count) + " chunks; more than " +
+                  std::to_string(kMaxListCount) + " are refused");
+  }
+  std::vector<SINGLE_CHUNK_DATA> chunks(count);
+  if (count == 0) return chunks;
+  const size_t room = count;
+  checkError(get(hDS, hBuffer, chunks.data(), &count));
+  if (count > room) {
+    producerFault("DSGetBufferChunkData reported " + std::to_string(count) +
+                  " chunks for room of " + std::to_string(room));
+  }
+  chunks.resize(count);
+  for (const SINGLE_CHUNK_DATA& c : chunks) {
+    uint64_t end = static_cast<uint64_t>(c.ChunkOffset) + c.ChunkLength;
+    if (c.ChunkOffset < 0 || end < c.ChunkLength) {
+      producerFault("DSGetBufferChunkData reported chunk " + std::to_string(c.ChunkID) +
+                    " at offset " + std::to_string(c.ChunkOffset) + " with " +
+                    std::to_string(c.ChunkLength) + " bytes");
+    }
+    checkedExtent("DSGetBufferChunkData", end, hBuffer);
+  }
+  return chunks;
+}
+
 EVENT_HANDLE GCRegisterEvent(EVENTSRC_HANDLE source, EVENT_TYPE type) {
   return born(GRABKIT_PRODUCER(GCRegisterEvent), source, type);
 }

@@ -132,6 +132,11 @@ void* DSRevokeBuffer(DS_HANDLE hDS, BUFFER_HANDLE hBuffer);
 // when it exceeds the size the library announced for the buffer.
 uint64_t checkedExtent(const char* function, uint64_t value, BUFFER_HANDLE hBuffer);
 
+// The chunks of a filled buffer: the count, then the list. A count above
+// kMaxListCount, more chunks than there was room for, or a chunk that does
+// not lie inside the buffer the library announced is refused.
+std::vector<SINGLE_CHUNK_DATA> DSGetBufferChunkData(DS_HANDLE hDS, BUFFER_HANDLE hBuffer);
+
 // Event registration, so that closing the load can wake the waiters.
 EVENT_HANDLE GCRegisterEvent(EVENTSRC_HANDLE source, EVENT_TYPE type);
 

@@ -175,6 +175,12 @@ class Call {
   // A value area of *size bytes takes the rest; *size becomes the count, or
   // the size the test scripted. The reported data type is left alone: callers
   // do not read it.
+  // How many bytes the script hands out; a scripted size lie wins.
+  size_t scriptedSize() const {
+    if (reported_) return *reported_;
+    return answer_.writes ? answer_.output.size() : 0;
+  }
+
   Call& area(void* buffer, size_t* size) {
     if (size == nullptr) return *this;
     if (answer_.writes && buffer != nullptr) *size = copy(buffer, *size);
@@ -401,7 +407,17 @@ GC_ERROR GCWritePortStacked(PORT_HANDLE port, PORT_REGISTER_STACK_ENTRY* entries
 }
 GC_ERROR DSGetBufferChunkData(DS_HANDLE stream, BUFFER_HANDLE buffer, SINGLE_CHUNK_DATA* chunks,
                               size_t* count) {
-  return Call(__func__, kAny, stream, buffer, chunks, in(count));
+  // The scripted bytes are the chunk list: a query without a list gets its
+  // count, a list gets as many entries as it has room for.
+  size_t room = in(count) * sizeof(SINGLE_CHUNK_DATA);
+  Call call(__func__, kAny, stream, buffer, chunks, in(count));
+  if (count != nullptr && chunks == nullptr) {
+    *count = call.scriptedSize() / sizeof(SINGLE_CHUNK_DATA);
+  } else {
+    call.area(chunks, &room);
+    if (count != nullptr) *count = room / sizeof(SINGLE_CHUNK_DATA);
+  }
+  return call;
 }
 GC_ERROR IFGetParentTL(IF_HANDLE iface, TL_HANDLE* system) {
   return Call(__func__, kAny, iface).out(system);

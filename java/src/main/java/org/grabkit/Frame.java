@@ -55,6 +55,8 @@ public final class Frame implements AutoCloseable {
   private final OptionalLong timestamp;
   private final boolean incomplete;
   private final List<Part> parts;
+  private final List<Buffer.Chunk> chunks;
+  private final ByteBuffer memory;
   private boolean closed;
 
   Frame(Acquisition acquisition, int index, Buffer buffer, ByteBuffer memory) {
@@ -79,6 +81,26 @@ public final class Frame implements AutoCloseable {
     }
     data = memory.asReadOnlyBuffer().limit((int) filled).slice().order(ByteOrder.LITTLE_ENDIAN);
     parts = readParts(buffer, filled, capacity);
+    chunks = Unknown.ask(buffer::getChunks).orElse(List.of());
+    this.memory = memory.asReadOnlyBuffer().order(ByteOrder.LITTLE_ENDIAN);
+  }
+
+  /**
+   * @return the chunks the camera sent with this frame (none when the producer lists none or
+   *     cannot list them)
+   */
+  public List<Buffer.Chunk> chunks() {
+    checkOpen();
+    return chunks;
+  }
+
+  /**
+   * @param chunk one of {@link #chunks()}
+   * @return the chunk's bytes, read-only and little-endian
+   */
+  public ByteBuffer data(Buffer.Chunk chunk) {
+    checkOpen();
+    return memory.slice((int) chunk.offset(), (int) chunk.length()).order(ByteOrder.LITTLE_ENDIAN);
   }
 
   /**

@@ -218,8 +218,36 @@ class ScriptedAcquisitionTest {
         Arguments.of("part end wrapping past 2^64",
             (Runnable) () -> parts(multiPart, 1, 100, -50),
             "DSGetBufferPartInfo reported 18446744073709551566" + announced),
+        Arguments.of("chunk past the buffer", (Runnable) () -> chunks(7, 65000, 1000),
+            "DSGetBufferChunkData reported 66000" + announced),
         Arguments.of("more parts than bytes", (Runnable) () -> parts(multiPart, 70000, 0, 1),
             "The producer reported 70000 parts for a 65536-byte buffer"));
+  }
+
+  /** The chunk list: (ID, offset, length) triples. */
+  private static void chunks(long... triples) {
+    ByteBuffer list = ByteBuffer.allocate(8 * triples.length).order(java.nio.ByteOrder.nativeOrder());
+    for (long v : triples) {
+      list.putLong(v);
+    }
+    answer("DSGetBufferChunkData", ANY, list.array());
+  }
+
+  @Test
+  void chunksAreListedAndSliced() {
+    script();
+    chunks(0x11, 1000, 8, 0x12, 1008, 4);
+    deliver(0, BUFFER);
+    try (Frame frame = acq.next(WAIT)) {
+      assertEquals(
+          java.util.List.of(new org.grabkit.gentl.Buffer.Chunk(0x11, 1000, 8),
+              new org.grabkit.gentl.Buffer.Chunk(0x12, 1008, 4)),
+          frame.chunks());
+      ByteBuffer second = frame.data(frame.chunks().get(1));
+      assertEquals(4, second.remaining());
+      assertEquals(TestProducerControl.addressOf(frame.data()) + 1008,
+          TestProducerControl.addressOf(second));
+    }
   }
 
   /** A multi-part buffer: every part at {@code offset} with {@code size} bytes. */

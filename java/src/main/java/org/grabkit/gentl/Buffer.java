@@ -82,6 +82,33 @@ public final class Buffer extends ModelObject {
     return gentlJNI.Buffer_getInfoPtr(holder(), this);
   }
 
+  /**
+   * A chunk of a filled buffer: data the camera sends beside the image (a timestamp, the exposure
+   * it used, ...), tagged with the ID that the description file's chunk ports name.
+   *
+   * @param id the chunk ID
+   * @param offset the chunk's first byte inside the buffer
+   * @param length the chunk's size in bytes
+   */
+  public record Chunk(long id, long offset, long length) {}
+
+  /**
+   * The chunks the producer lists in the filled buffer ({@code DSGetBufferChunkData}). Each lies
+   * inside the announced memory; a producer that says otherwise gets {@link ErrorException}.
+   *
+   * @return the chunks, in the producer's order
+   */
+  public java.util.List<Chunk> getChunks() {
+    long[] flat = chunks0(holder());
+    java.util.List<Chunk> chunks = new java.util.ArrayList<>(flat.length / 3);
+    for (int i = 0; i + 2 < flat.length; i += 3) {
+      chunks.add(new Chunk(flat[i], flat[i + 1], flat[i + 2]));
+    }
+    return chunks;
+  }
+
+  private static native long[] chunks0(long holder);
+
   /** @return the number of parts of a multi-part buffer (1 for a plain image) */
   public long getNumBufferParts() {
     return gentlJNI.Buffer_getNumBufferParts(holder(), this);
