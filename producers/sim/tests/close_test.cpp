@@ -13,23 +13,21 @@ class CloseTest : public SimTest {
   // An acquiring stream with announced user memory and producer memory.
   EVENT_HANDLE startStreaming(const Camera& cam, std::vector<uint8_t>& memory) {
     const EVENT_HANDLE event = registerEvent(cam.ds);
-    size_t payload = 0;
-    size_t size = sizeof payload;
-    EXPECT_EQ(g.DSGetInfo(cam.ds, STREAM_INFO_PAYLOAD_SIZE, nullptr, &payload, &size), 0);
-    memory.resize(payload);
+    memory.resize(payload(cam.ds));
     BUFFER_HANDLE b = nullptr;
     EXPECT_EQ(g.DSAnnounceBuffer(cam.ds, memory.data(), memory.size(), nullptr, &b), 0);
-    allocate(cam.ds, payload);
+    allocate(cam.ds, memory.size());
     EXPECT_EQ(g.DSFlushQueue(cam.ds, ACQ_QUEUE_ALL_TO_INPUT), 0);
     EXPECT_EQ(g.DSStartAcquisition(cam.ds, ACQ_START_FLAGS_DEFAULT, GENTL_INFINITE), 0);
     next(event);
     return event;
   }
 
-  // A thread blocked in an endless EventGetData; returns its eventual result.
-  std::thread waitForever(EVENT_HANDLE event, std::atomic<GC_ERROR>& result) {
-    result = GC_ERR_SUCCESS;
-    return std::thread([this, event, &result] {
+  // Blocks a thread in an endless EventGetData, runs `abort`, and returns what the
+  // wait ended with.
+  GC_ERROR abortWaiter(EVENT_HANDLE event, const std::function<GC_ERROR()>& abort) {
+    std::atomic<GC_ERROR> result{GC_ERR_SUCCESS};
+    std::thread waiter([&] {
       EVENT_NEW_BUFFER_DATA data{};
       size_t size = sizeof data;
       GC_ERROR r;
@@ -38,6 +36,10 @@ class CloseTest : public SimTest {
       }
       result = r;
     });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(abort(), GC_ERR_SUCCESS);
+    waiter.join();
+    return result;
   }
 };
 
@@ -46,13 +48,7 @@ TEST_F(CloseTest, CloseLibWithEverythingRunningWakesWaitersAndInvalidatesHandles
   const Camera cams[] = {open("SimCam0"), open("SimCam3D")};
   const EVENT_HANDLE events[] = {startStreaming(cams[0], memory[0]),
                                  startStreaming(cams[1], memory[1])};
-  std::atomic<GC_ERROR> result;
-  std::thread waiter = waitForever(events[0], result);
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-
-  ASSERT_EQ(g.GCCloseLib(), GC_ERR_SUCCESS);
-  waiter.join();
-  EXPECT_EQ(result, GC_ERR_ABORT);
+  EXPECT_EQ(abortWaiter(events[0], [&] { return g.GCCloseLib(); }), GC_ERR_ABORT);
 
   ASSERT_EQ(g.GCInitLib(), GC_ERR_SUCCESS);
   uint32_t count = 0;
@@ -60,6 +56,42 @@ TEST_F(CloseTest, CloseLibWithEverythingRunningWakesWaitersAndInvalidatesHandles
   EXPECT_EQ(g.DSStopAcquisition(cams[1].ds, ACQ_STOP_FLAGS_DEFAULT), GC_ERR_INVALID_HANDLE);
   EXPECT_EQ(g.EventKill(events[1]), GC_ERR_INVALID_HANDLE);
   EXPECT_EQ(g.GCReadPort(cams[0].port, reg::kWidth, &count, nullptr), GC_ERR_INVALID_HANDLE);
+}
+
+TEST_F(CloseTest, KillUnregisterAndStreamCloseAbortAWaitingConsumer) {
+  DS_HANDLE reopened = nullptr;
+  const struct {
+    const char* name;
+    const char* device;
+    std::function<GC_ERROR(const Camera&, EVENT_HANDLE)> abort;
+    // Then the device is closed, taking what is still open with it.
+    std::function<void(const Camera&)> after;
+  } cases[] = {
+      {"EventKill", "SimCam0", [&](const Camera&, EVENT_HANDLE e) { return g.EventKill(e); },
+       [&](const Camera& cam) { EXPECT_TRUE(grabbing(cam.ds)); }},
+      {"GCUnregisterEvent", "SimCam3D",
+       [&](const Camera& cam, EVENT_HANDLE) {
+         return g.GCUnregisterEvent(cam.ds, EVENT_NEW_BUFFER);
+       },
+       [&](const Camera& cam) {
+         EXPECT_EQ(g.DSStopAcquisition(cam.ds, ACQ_STOP_FLAGS_DEFAULT), GC_ERR_SUCCESS);
+       }},
+      {"DSClose", "SimCam0", [&](const Camera& cam, EVENT_HANDLE) { return g.DSClose(cam.ds); },
+       [&](const Camera& cam) {
+         // The device is still open and its stream can be opened again, empty.
+         ASSERT_EQ(g.DevOpenDataStream(cam.dev, "Stream0", &reopened), GC_ERR_SUCCESS);
+         EXPECT_EQ(streamCount(reopened, STREAM_INFO_NUM_ANNOUNCED), 0u);
+       }}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<uint8_t> memory;
+    const Camera cam = open(c.device);
+    const EVENT_HANDLE event = startStreaming(cam, memory);
+    EXPECT_EQ(abortWaiter(event, [&] { return c.abort(cam, event); }), GC_ERR_ABORT);
+    c.after(cam);
+    ASSERT_EQ(g.DevClose(cam.dev), GC_ERR_SUCCESS);
+  }
+  EXPECT_EQ(g.DSClose(reopened), GC_ERR_INVALID_HANDLE);
 }
 
 TEST_F(CloseTest, ClosingAParentClosesWhatItOwns) {
@@ -84,38 +116,6 @@ TEST_F(CloseTest, ClosingAParentClosesWhatItOwns) {
   ASSERT_EQ(g.IFClose(iface), GC_ERR_SUCCESS);
   EXPECT_EQ(g.EventKill(again), GC_ERR_INVALID_HANDLE);
   EXPECT_EQ(g.DSClose(cam.ds), GC_ERR_INVALID_HANDLE);
-}
-
-TEST_F(CloseTest, ClosingTheStreamAbortsAWaitingConsumer) {
-  std::vector<uint8_t> memory;
-  const Camera cam = open("SimCam0");
-  const EVENT_HANDLE event = startStreaming(cam, memory);
-  std::atomic<GC_ERROR> result;
-  std::thread waiter = waitForever(event, result);
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  ASSERT_EQ(g.DSClose(cam.ds), GC_ERR_SUCCESS);
-  waiter.join();
-  EXPECT_EQ(result, GC_ERR_ABORT);
-
-  // The device is still open and its stream can be opened and used again.
-  DS_HANDLE ds = nullptr;
-  ASSERT_EQ(g.DevOpenDataStream(cam.dev, "Stream0", &ds), GC_ERR_SUCCESS);
-  EXPECT_EQ(streamCount(ds, STREAM_INFO_NUM_ANNOUNCED), 0u);
-  ASSERT_EQ(g.DevClose(cam.dev), GC_ERR_SUCCESS);
-  EXPECT_EQ(g.DSClose(ds), GC_ERR_INVALID_HANDLE);
-}
-
-TEST_F(CloseTest, UnregisteringTheEventAbortsAWaitingConsumer) {
-  std::vector<uint8_t> memory;
-  const Camera cam = open("SimCam3D");
-  const EVENT_HANDLE event = startStreaming(cam, memory);
-  std::atomic<GC_ERROR> result;
-  std::thread waiter = waitForever(event, result);
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  ASSERT_EQ(g.GCUnregisterEvent(cam.ds, EVENT_NEW_BUFFER), GC_ERR_SUCCESS);
-  waiter.join();
-  EXPECT_EQ(result, GC_ERR_ABORT);
-  ASSERT_EQ(g.DSStopAcquisition(cam.ds, ACQ_STOP_FLAGS_DEFAULT), GC_ERR_SUCCESS);
 }
 
 }  // namespace
