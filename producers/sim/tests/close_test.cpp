@@ -16,9 +16,8 @@ class CloseTest : public SimTest {
     memory.resize(payload(cam.ds));
     BUFFER_HANDLE b = nullptr;
     EXPECT_EQ(g.DSAnnounceBuffer(cam.ds, memory.data(), memory.size(), nullptr, &b), 0);
-    allocate(cam.ds, memory.size());
     EXPECT_EQ(g.DSFlushQueue(cam.ds, ACQ_QUEUE_ALL_TO_INPUT), 0);
-    EXPECT_EQ(g.DSStartAcquisition(cam.ds, ACQ_START_FLAGS_DEFAULT, GENTL_INFINITE), 0);
+    start(cam.ds, 1);
     next(event);
     return event;
   }
@@ -27,16 +26,22 @@ class CloseTest : public SimTest {
   // wait ended with.
   GC_ERROR abortWaiter(EVENT_HANDLE event, const std::function<GC_ERROR()>& abort) {
     std::atomic<GC_ERROR> result{GC_ERR_SUCCESS};
+    std::atomic<bool> blocking{false};
     std::thread waiter([&] {
       EVENT_NEW_BUFFER_DATA data{};
       size_t size = sizeof data;
-      GC_ERROR r;
       // Frames already delivered are taken first; only the wait that blocks counts.
+      // A waiter that came too late would see a closed handle instead of the abort.
+      while (g.EventGetData(event, &data, &size, 0) == GC_ERR_SUCCESS) {
+      }
+      blocking = true;
+      GC_ERROR r;
       while ((r = g.EventGetData(event, &data, &size, GENTL_INFINITE)) == GC_ERR_SUCCESS) {
       }
       result = r;
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(eventually([&] { return blocking.load(); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(abort(), GC_ERR_SUCCESS);
     waiter.join();
     return result;
@@ -59,39 +64,23 @@ TEST_F(CloseTest, CloseLibWithEverythingRunningWakesWaitersAndInvalidatesHandles
 }
 
 TEST_F(CloseTest, KillUnregisterAndStreamCloseAbortAWaitingConsumer) {
-  DS_HANDLE reopened = nullptr;
-  const struct {
-    const char* name;
-    const char* device;
-    std::function<GC_ERROR(const Camera&, EVENT_HANDLE)> abort;
-    // Then the device is closed, taking what is still open with it.
-    std::function<void(const Camera&)> after;
-  } cases[] = {
-      {"EventKill", "SimCam0", [&](const Camera&, EVENT_HANDLE e) { return g.EventKill(e); },
-       [&](const Camera& cam) { EXPECT_TRUE(grabbing(cam.ds)); }},
-      {"GCUnregisterEvent", "SimCam3D",
-       [&](const Camera& cam, EVENT_HANDLE) {
-         return g.GCUnregisterEvent(cam.ds, EVENT_NEW_BUFFER);
-       },
-       [&](const Camera& cam) {
-         EXPECT_EQ(g.DSStopAcquisition(cam.ds, ACQ_STOP_FLAGS_DEFAULT), GC_ERR_SUCCESS);
-       }},
-      {"DSClose", "SimCam0", [&](const Camera& cam, EVENT_HANDLE) { return g.DSClose(cam.ds); },
-       [&](const Camera& cam) {
-         // The device is still open and its stream can be opened again, empty.
-         ASSERT_EQ(g.DevOpenDataStream(cam.dev, "Stream0", &reopened), GC_ERR_SUCCESS);
-         EXPECT_EQ(streamCount(reopened, STREAM_INFO_NUM_ANNOUNCED), 0u);
-       }}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    std::vector<uint8_t> memory;
-    const Camera cam = open(c.device);
-    const EVENT_HANDLE event = startStreaming(cam, memory);
-    EXPECT_EQ(abortWaiter(event, [&] { return c.abort(cam, event); }), GC_ERR_ABORT);
-    c.after(cam);
-    ASSERT_EQ(g.DevClose(cam.dev), GC_ERR_SUCCESS);
-  }
-  EXPECT_EQ(g.DSClose(reopened), GC_ERR_INVALID_HANDLE);
+  std::vector<uint8_t> memory[2];
+  const Camera cam = open("SimCam0");
+  EVENT_HANDLE event = startStreaming(cam, memory[0]);
+  EXPECT_EQ(abortWaiter(event, [&] { return g.EventKill(event); }), GC_ERR_ABORT);
+  EXPECT_EQ(abortWaiter(event, [&] { return g.DSClose(cam.ds); }), GC_ERR_ABORT);
+  // The device is still open and its stream can be opened again, empty.
+  DS_HANDLE ds = nullptr;
+  ASSERT_EQ(g.DevOpenDataStream(cam.dev, "Stream0", &ds), GC_ERR_SUCCESS);
+  EXPECT_EQ(streamCount(ds, STREAM_INFO_NUM_ANNOUNCED), 0u);
+  ASSERT_EQ(g.DevClose(cam.dev), GC_ERR_SUCCESS);
+  EXPECT_EQ(g.DSClose(ds), GC_ERR_INVALID_HANDLE);
+
+  const Camera cam3D = open("SimCam3D");
+  event = startStreaming(cam3D, memory[1]);
+  auto unregister = [&] { return g.GCUnregisterEvent(cam3D.ds, EVENT_NEW_BUFFER); };
+  EXPECT_EQ(abortWaiter(event, unregister), GC_ERR_ABORT);
+  EXPECT_EQ(g.DSStopAcquisition(cam3D.ds, ACQ_STOP_FLAGS_DEFAULT), GC_ERR_SUCCESS);
 }
 
 TEST_F(CloseTest, ClosingAParentClosesWhatItOwns) {
