@@ -99,11 +99,8 @@ TEST_F(SimTest, EnumeratesOneInterfaceWithTwoCameras) {
   EXPECT_EQ(changed, 0);
   EXPECT_EQ(deviceIds(iface), (std::vector<std::string>{"SimCam0", "SimCam3D"}));
 
-  for (const char* model : {"SimCam", "SimCam3D"}) {
-    const std::string dev = model == std::string("SimCam") ? "SimCam0" : model;
-    EXPECT_EQ(ask(g.IFGetDeviceInfo, iface, dev.c_str(), DEVICE_INFO_ID).text(), dev);
-    EXPECT_EQ(ask(g.IFGetDeviceInfo, iface, dev.c_str(), DEVICE_INFO_MODEL).text(), model);
-  }
+  EXPECT_EQ(ask(g.IFGetDeviceInfo, iface, "SimCam0", DEVICE_INFO_MODEL).text(), "SimCam");
+  EXPECT_EQ(ask(g.IFGetDeviceInfo, iface, "SimCam3D", DEVICE_INFO_MODEL).text(), "SimCam3D");
   EXPECT_EQ(ask(g.IFGetDeviceInfo, iface, "SimCam9", DEVICE_INFO_ID).error, GC_ERR_INVALID_ID);
 }
 

@@ -41,7 +41,6 @@ std::string readDescription(PORT_HANDLE port, const std::string& name) {
   EXPECT_EQ(m[1], name);
   const uint64_t address = std::stoull(m[2], nullptr, 16);
   const uint64_t length = std::stoull(m[3], nullptr, 16);
-  EXPECT_EQ(address, reg::kDescriptionFile);
   expectInfo(
       [&](int32_t cmd) { return ask(g.GCGetPortURLInfo, port, 0, cmd); },
       {{"FILENAME", URL_INFO_FILENAME, INFO_DATATYPE_STRING, 0, name.c_str()},
