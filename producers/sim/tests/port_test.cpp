@@ -76,7 +76,7 @@ std::string storedEntry(const std::string& zip, const std::string& name) {
   EXPECT_EQ(zip.substr(entry + 46, le(zip, entry + 28, 2)), name);
   const size_t local = le(zip, entry + 42, 4);
   EXPECT_EQ(le(zip, local, 4), 0x04034b50u);
-  EXPECT_EQ(zip.substr(local + 14, 12), zip.substr(entry + 16, 12));  // CRC and sizes
+  EXPECT_EQ(zip.substr(local + 8, 18), zip.substr(entry + 10, 18));  // method to sizes
   EXPECT_EQ(zip.substr(local + 30, le(zip, local + 26, 2)), name);
   const size_t data = local + 30 + le(zip, local + 26, 2) + le(zip, local + 28, 2);
   const std::string xml = zip.substr(data, le(zip, entry + 24, 4));
