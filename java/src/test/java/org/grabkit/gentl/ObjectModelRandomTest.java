@@ -5,6 +5,7 @@ import static org.junit.jupiter.api.Assertions.*;
 import java.io.*;
 import java.nio.*;
 import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.*;
 import java.util.concurrent.*;
@@ -53,6 +54,7 @@ class ObjectModelRandomTest {
 
   @Test
   void severalThreadsInAChildJvm() throws IOException, InterruptedException {
+    Path log = Files.createTempFile("grabkit-random", ".log");
     Process child = new ProcessBuilder(
             Path.of(System.getProperty("java.home"), "bin", "java").toString(), "-Xcheck:jni",
             "-XX:ErrorFile=" + Path.of("target", "hs_err_random_%p.log").toAbsolutePath(),
@@ -60,10 +62,12 @@ class ObjectModelRandomTest {
             "-Dgrabkit.build.dir=" + TestProducerControl.BUILD.toAbsolutePath(),
             "-Dgrabkit.random.seed=" + SEED, "-Dgrabkit.random.sequences=" + SEQUENCES,
             "-Dgrabkit.random.steps=" + STEPS, ObjectModelRandomTest.class.getName())
-        .redirectErrorStream(true).start();
-    String out = new String(child.getInputStream().readAllBytes(), StandardCharsets.UTF_8);
+        .redirectErrorStream(true).redirectOutput(log.toFile()).start();
     // A safety net against a hang, not a time limit of the test.
-    assertTrue(child.waitFor(5, TimeUnit.MINUTES), "the child JVM hung; seed " + SEED);
+    boolean ended = child.waitFor(5, TimeUnit.MINUTES);
+    if (!ended) child.destroyForcibly();
+    String out = Files.readString(log, StandardCharsets.UTF_8);
+    assertTrue(ended, "the child JVM hung; seed " + SEED + "\n" + out);
     assertEquals(0, child.exitValue(), "seed " + SEED + ":\n"
         + (out.length() <= 6000 ? out : "..." + out.substring(out.length() - 6000)));
     System.out.print(out);
