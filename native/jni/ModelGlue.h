@@ -39,6 +39,25 @@ class Pinned {
   Grabkit::ProducerScope scope_;
 };
 
+// An object whose calls go to its tree's load but are not counted as calls on
+// it: event waits, which may last long and which a close ends itself.
+template <typename T>
+struct Routed {
+  explicit Routed(std::shared_ptr<T> o) : object(std::move(o)), scope(object->callTarget()) {}
+  std::shared_ptr<T> object;
+  Grabkit::ProducerScope scope;
+};
+
+template <typename T>
+Routed<T> routed(JNIEnv* env, jlong handle, const char* className) {
+  if (handle == 0) {
+    raiseJava(
+        env, kJavaNullPointerException,
+        (std::string("Grabkit::") + className + " object is null (freed or never made)").c_str());
+  }
+  return Routed<T>(getObject<T>(handle));
+}
+
 // Close(holder, proxy): not counted as a call on the module, which it waits
 // for.
 #define GRABKIT_CLOSE_EXPORT(Class)                                              \

@@ -2,6 +2,7 @@
 #include "../model/Buffer.h"
 #include "../model/DataStream.h"
 #include "../model/Port.h"
+#include "../producer/CallLayer.h"
 #include "ModelGlue.h"
 
 using namespace Grabkit::Jni;
@@ -118,6 +119,48 @@ GRABKIT_GETTER_1(jlong, Buffer, getPartDeliveredImageHeight, asLong)
 GRABKIT_GETTER_2(jlong, Buffer, getBufferPartInfoSize, asLong)
 GRABKIT_GETTER_2(jlong, Buffer, getBufferPartInfoUint64, asChecked)
 GRABKIT_VOID(Buffer, clear)
+
+// The new-buffer event of a stream, routed to the stream's own load, so that
+// the Java API can acquire from several producers at once.
+#define GRABKIT_STREAM_NATIVE(type, name) \
+  extern "C" JNIEXPORT type JNICALL Java_org_grabkit_gentl_DataStream_##name
+
+GRABKIT_STREAM_NATIVE(jint, registerEvent0)(JNIEnv* env, jclass, jlong self, jint type) {
+  return frame(env, [&] {
+    auto stream = instance<DataStream>(env, self, "DataStream");
+    return handOut(Grabkit::GCRegisterEvent(stream->getHandle(), type), [](void*) {});
+  });
+}
+
+GRABKIT_STREAM_NATIVE(jint, unregisterEvent0)(JNIEnv* env, jclass, jlong self, jint type) {
+  return frame(env, [&] {
+    auto stream = instance<DataStream>(env, self, "DataStream");
+    DS_HANDLE h = stream->getHandle();
+    return GRABKIT_PRODUCER(GCUnregisterEvent)(h, type);
+  });
+}
+
+// {buffer handle, user value}, or a TimeoutException.
+GRABKIT_STREAM_NATIVE(jlongArray, waitNewBuffer0)
+(JNIEnv* env, jclass, jlong self, jint event, jlong timeout) {
+  return frame(env, [&]() -> jlongArray {
+    auto stream = routed<DataStream>(env, self, "DataStream");
+    Grabkit::NewBufferEvent e =
+        Grabkit::EventNewBufferGetData(fromJavaHandle(event), static_cast<uint64_t>(timeout));
+    jlong pair[2] = {toJavaHandle(e.BufferHandle), toJavaUser(e.userData)};
+    jlongArray result = env->NewLongArray(2);
+    if (result == nullptr) throw JavaExceptionPending{};
+    env->SetLongArrayRegion(result, 0, 2, pair);
+    return result;
+  });
+}
+
+GRABKIT_STREAM_NATIVE(jint, killEvent0)(JNIEnv* env, jclass, jlong self, jint event) {
+  return frame(env, [&] {
+    auto stream = routed<DataStream>(env, self, "DataStream");
+    return GRABKIT_PRODUCER(EventKill)(fromJavaHandle(event));
+  });
+}
 
 // The chunks as (ID, offset, length) triples, for Buffer.getChunks().
 extern "C" JNIEXPORT jlongArray JNICALL Java_org_grabkit_gentl_Buffer_chunks0(JNIEnv* env, jclass,

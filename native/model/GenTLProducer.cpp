@@ -23,7 +23,6 @@ std::shared_ptr<GenTLProducer> GenTLProducer::load(std::string path) {
 }
 
 std::shared_ptr<GenTLProducer> GenTLProducer::open(std::string path) {
-  if (GCLibIsInited()) throw LoadLibraryException(kAlreadyLoaded);
   return std::shared_ptr<GenTLProducer>(new GenTLProducer(std::move(path), true));
 }
 
@@ -42,12 +41,7 @@ GenTLProducer::GenTLProducer(std::string path, bool bound) : instance_(instanceC
     }
     return;
   }
-  std::shared_ptr<ProducerFunctions> load = openProducer(path);
-  if (!makeCurrent(load)) {
-    load->close(kCloseBound);
-    throw LoadLibraryException(kAlreadyLoaded);
-  }
-  load_ = std::move(load);
+  load_ = openProducer(path);
 }
 
 GenTLProducer::~GenTLProducer() {
@@ -73,7 +67,7 @@ void GenTLProducer::close() {
     idle_.wait_for(lock, kCloseBound, [&] { return active_.load() == 0; });
   }
   if (load_) {
-    closeProducer(load_);
+    releaseProducer(load_);
   } else {
     GCCloseLib();
   }

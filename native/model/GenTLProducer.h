@@ -20,9 +20,10 @@ class GenTLProducer : public std::enable_shared_from_this<GenTLProducer> {
   // Refuses while any producer is initialised, also one loaded through the
   // low-level GCInitLib.
   static std::shared_ptr<GenTLProducer> load(std::string path);
-  // A load for the Java API: a failed load leaves nothing loaded and says
-  // why, the path is taken as UTF-8 bytes, and the tree stays bound to this
-  // load for good (closed once it is closed, whatever is loaded later).
+  // A load for the Java API, beside any other producer: a failed load leaves
+  // nothing loaded and says why, the path is taken as UTF-8 bytes, the same
+  // file opened twice shares one load, and the tree stays bound to this load
+  // for good (closed once it is closed, whatever is loaded later).
   static std::shared_ptr<GenTLProducer> open(std::string path);
 
   ~GenTLProducer();

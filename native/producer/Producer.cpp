@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <vector>
@@ -253,7 +254,18 @@ bool GCLibIsInited() {
   return p && p->inited();
 }
 
-std::shared_ptr<ProducerFunctions> openProducer(const std::string& path) {
+namespace {
+// Strict loads by real path; guarded by currentMutex.
+std::map<std::string, std::weak_ptr<ProducerFunctions>> strictLoads;
+}  // namespace
+
+struct ProducerLoader {
+  static std::shared_ptr<ProducerFunctions> strict(const std::string& path,
+                                                   const std::string& real);
+};
+
+std::shared_ptr<ProducerFunctions> ProducerLoader::strict(const std::string& path,
+                                                          const std::string& real) {
   dlerror();
   void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (module == nullptr) {
@@ -262,6 +274,7 @@ std::shared_ptr<ProducerFunctions> openProducer(const std::string& path) {
   auto p = std::make_shared<ProducerFunctions>(path);
   p->module = module;
   p->strict = true;
+  p->realPath = real;
   // Any shared library loads; only one with a GCInitLib is worth the lines
   // about the functions it lacks.
   if (dlsym(module, "GCInitLib") == nullptr) {
@@ -283,11 +296,38 @@ std::shared_ptr<ProducerFunctions> openProducer(const std::string& path) {
   return p;
 }
 
-bool makeCurrent(const std::shared_ptr<ProducerFunctions>& p) {
+std::shared_ptr<ProducerFunctions> openProducer(const std::string& path) {
+  char* resolved = realpath(path.c_str(), nullptr);
+  std::string real = resolved != nullptr ? resolved : path;
+  free(resolved);
   std::lock_guard<std::mutex> lock(currentMutex);
-  if (current && current->inited()) return false;
-  current = p;
-  return true;
+  if (current && current->inited() && current->path == path) {
+    throw LoadLibraryException("GenTL producer " + path +
+                               " is loaded through GCInitLib already; close it there first");
+  }
+  auto found = strictLoads.find(real);
+  if (found != strictLoads.end()) {
+    std::shared_ptr<ProducerFunctions> shared = found->second.lock();
+    if (shared && shared->inited()) {
+      ++shared->opens;
+      return shared;
+    }
+  }
+  // Loading under the lock keeps two threads from loading one file twice.
+  std::shared_ptr<ProducerFunctions> p = ProducerLoader::strict(path, real);
+  p->opens = 1;
+  strictLoads[real] = p;
+  return p;
+}
+
+void releaseProducer(const std::shared_ptr<ProducerFunctions>& p) {
+  {
+    std::lock_guard<std::mutex> lock(currentMutex);
+    if (--p->opens > 0) return;
+    auto found = strictLoads.find(p->realPath);
+    if (found != strictLoads.end() && found->second.lock() == p) strictLoads.erase(found);
+  }
+  p->close(kCloseBound);
 }
 
 int32_t closeProducer(const std::shared_ptr<ProducerFunctions>& p) {

@@ -53,6 +53,9 @@ class ProducerFunctions : public std::enable_shared_from_this<ProducerFunctions>
   // Producer-specific codes (-10000 and below) count as errors in calls made
   // for this load (the Java API's loads), not only GenTL's own codes.
   bool strict = false;
+  // The real path a strict load is known by, and how many opens share it.
+  std::string realPath;
+  int opens = 0;
 
   bool inited() const;
   // Counts a call in; false once closing has begun.
@@ -90,7 +93,7 @@ class ProducerFunctions : public std::enable_shared_from_this<ProducerFunctions>
   std::map<BUFFER_HANDLE, Announcement> announcements_;
 
   friend int32_t GCInitLib(std::string path);
-  friend std::shared_ptr<ProducerFunctions> openProducer(const std::string& path);
+  friend struct ProducerLoader;
 };
 
 // The process's current producer (the one of the low-level family), or null.
@@ -105,12 +108,15 @@ int32_t GCInitLib(std::string path);
 int32_t GCCloseLib();
 bool GCLibIsInited();
 
-// A load that fails cleanly: a file that can't be loaded, lacks GCInitLib or
-// whose GCInitLib fails leaves nothing loaded, and the exception names the
-// file and the reason. The result is initialised and strict but not current.
+// A load of its own, beside any other: a file that can't be loaded, lacks
+// GCInitLib or whose GCInitLib fails leaves nothing loaded, and the exception
+// names the file and the reason. The same file (by its real path) opened
+// again gives the same load, counted: a file's global state exists once.
+// Each open is undone by one releaseProducer. The result is strict and never
+// the current producer of the low-level family.
 std::shared_ptr<ProducerFunctions> openProducer(const std::string& path);
-// Makes `p` the current producer unless one is inited; false otherwise.
-bool makeCurrent(const std::shared_ptr<ProducerFunctions>& p);
+// Undoes one openProducer; the last one closes the load.
+void releaseProducer(const std::shared_ptr<ProducerFunctions>& p);
 // Closes `p` (see ProducerFunctions::close), which stops being current.
 int32_t closeProducer(const std::shared_ptr<ProducerFunctions>& p);
 

@@ -59,7 +59,7 @@ public final class Acquisition implements AutoCloseable {
         handles[i] = buffers[i].getHandle();
         check("queue buffer", stream.queueBuffer(buffers[i], false));
       }
-      event = gentlJNI.GCRegisterEvent(stream.getHandle(), gentlJNI.EVENT_NEW_BUFFER_get());
+      event = stream.registerEvent(gentlJNI.EVENT_NEW_BUFFER_get());
       eventRegistered = true;
       check(
           "start acquisition",
@@ -97,13 +97,9 @@ public final class Acquisition implements AutoCloseable {
     int user;
     int handle;
     try {
-      long record = gentlJNI.EventNewBufferGetData(event, millis(timeout));
-      try {
-        user = gentlJNI.NewBufferEvent_userData_get(record);
-        handle = gentlJNI.NewBufferEvent_BufferHandle_get(record);
-      } finally {
-        gentlJNI.delete_NewBufferEvent(record);
-      }
+      long[] delivered = stream.waitNewBuffer(event, millis(timeout));
+      handle = (int) delivered[0];
+      user = (int) delivered[1];
     } catch (GenTLException e) {
       synchronized (lock) {
         if (closed || e instanceof AbortException) {
@@ -301,7 +297,7 @@ public final class Acquisition implements AutoCloseable {
   private void release() {
     ignoring(() -> stream.stopAcquisition(gentlJNI.ACQ_STOP_FLAGS_KILL_get()));
     if (eventRegistered) {
-      ignoring(() -> gentlJNI.EventKill(event));
+      ignoring(() -> stream.killEvent(event));
       awaitWaiters();
     }
     ignoring(() -> stream.flushQueue(gentlJNI.ACQ_QUEUE_ALL_DISCARD_get()));
@@ -313,8 +309,7 @@ public final class Acquisition implements AutoCloseable {
     }
     if (eventRegistered) {
       eventRegistered = false;
-      ignoring(
-          () -> gentlJNI.GCUnregisterEvent(stream.getHandle(), gentlJNI.EVENT_NEW_BUFFER_get()));
+      ignoring(() -> stream.unregisterEvent(gentlJNI.EVENT_NEW_BUFFER_get()));
     }
   }
 

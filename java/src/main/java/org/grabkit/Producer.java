@@ -20,8 +20,10 @@ import org.grabkit.gentl.gentlJNI;
 
 /**
  * A loaded producer ({@code *.cti}) and its system: lists interfaces and devices and opens cameras.
- * Only one producer can be loaded in a process at a time; {@link #close()} closes every camera
- * opened through it and unloads it. Not safe for use by several threads at once.
+ * Several producers can be open at once, each with its own cameras; opening the same file twice
+ * shares one load of it. {@link #close()} closes every camera opened through it and unloads it
+ * (once no other {@code Producer} of the same file is open). Not safe for use by several threads at
+ * once.
  */
 public final class Producer extends Owner {
   // How long a producer may take to look for new interfaces and devices.
@@ -45,8 +47,8 @@ public final class Producer extends Owner {
    * @return the producer
    * @throws UncheckedIOException with a {@link NoSuchFileException} if there is no such file
    * @throws org.grabkit.gentl.LoadLibraryException if the file is no loadable producer (the
-   *     message names the file and the loader's reason), its {@code GCInitLib} fails, or another
-   *     producer is loaded; nothing stays loaded then
+   *     message names the file and the loader's reason), or its {@code GCInitLib} fails; nothing
+   *     stays loaded then
    */
   public static Producer open(Path path) {
     Path file = path.toAbsolutePath().normalize();
@@ -84,9 +86,9 @@ public final class Producer extends Owner {
     String version =
         Unknown.ask(
                 () ->
-                    gentlJNI.GCGetInfoInt32(gentlJNI.TL_INFO_GENTL_VER_MAJOR_get())
+                    library.getInfoInt32(gentlJNI.TL_INFO_GENTL_VER_MAJOR_get())
                         + "."
-                        + gentlJNI.GCGetInfoInt32(gentlJNI.TL_INFO_GENTL_VER_MINOR_get()))
+                        + library.getInfoInt32(gentlJNI.TL_INFO_GENTL_VER_MINOR_get()))
             .orElse("");
     return new SystemInfo(
         path,
@@ -208,7 +210,7 @@ public final class Producer extends Owner {
   }
 
   private String systemText(int cmd) {
-    return Unknown.text(() -> gentlJNI.GCGetInfoString(cmd));
+    return Unknown.text(() -> library.getInfoString(cmd));
   }
 
   /** The producer's interfaces, opened once and kept open for their devices. */

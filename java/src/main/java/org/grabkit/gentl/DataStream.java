@@ -219,4 +219,54 @@ public final class DataStream extends Module {
   public long getBufferAlignment() {
     return gentlJNI.DataStream_getBufferAlignment(holder(), this);
   }
+
+  // The new-buffer event, asked of this stream's own producer even when several are loaded.
+
+  /**
+   * Registers an event of this stream ({@code GCRegisterEvent}).
+   *
+   * @param type an {@code EVENT_*} type
+   * @return the event handle
+   */
+  public int registerEvent(int type) {
+    return registerEvent0(holder(), type);
+  }
+
+  /**
+   * @param type the registered type
+   * @return the producer's code of {@code GCUnregisterEvent}
+   */
+  public int unregisterEvent(int type) {
+    return unregisterEvent0(holder(), type);
+  }
+
+  /**
+   * Waits for the next filled buffer ({@code EventGetData} of a new-buffer event).
+   *
+   * @param event the handle from {@link #registerEvent(int)}
+   * @param timeoutMs how long to wait at most
+   * @return the buffer's handle and its user value
+   * @throws TimeoutException when none came in time
+   */
+  public long[] waitNewBuffer(int event, long timeoutMs) {
+    return waitNewBuffer0(holder(), event, timeoutMs);
+  }
+
+  /**
+   * Ends a wait on the event ({@code EventKill}).
+   *
+   * @param event the handle from {@link #registerEvent(int)}
+   * @return the producer's code
+   */
+  public int killEvent(int event) {
+    return killEvent0(holder(), event);
+  }
+
+  private static native int registerEvent0(long holder, int type);
+
+  private static native int unregisterEvent0(long holder, int type);
+
+  private static native long[] waitNewBuffer0(long holder, int event, long timeoutMs);
+
+  private static native int killEvent0(long holder, int event);
 }

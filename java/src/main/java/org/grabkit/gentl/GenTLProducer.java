@@ -48,6 +48,29 @@ public final class GenTLProducer extends ModelObject {
   private static native long open0(byte[] utf8Path);
 
   /**
+   * The system information of this producer ({@code GCGetInfo}), asked of this producer's own
+   * load even when several are loaded.
+   *
+   * @param cmd a {@code TL_INFO_*} command
+   * @return the text
+   */
+  public String getInfoString(int cmd) {
+    return getInfoString0(holder(), cmd);
+  }
+
+  private static native String getInfoString0(long holder, int cmd);
+
+  /**
+   * @param cmd a {@code TL_INFO_*} command of a 32-bit value
+   * @return the value, from this producer's own load
+   */
+  public int getInfoInt32(int cmd) {
+    return getInfoInt320(holder(), cmd);
+  }
+
+  private static native int getInfoInt320(long holder, int cmd);
+
+  /**
    * Opens the system module (again at each call).
    *
    * @return the transport layer

@@ -325,9 +325,9 @@ class SafetyTest {
     Path relative = Path.of("").toAbsolutePath().relativize(copy);
     try (GenTLProducer old = GenTLProducer.open(relative);
         TransportLayer tl = old.openTransportLayer()) {
-      assertTrue(gentlJNI.GCLibIsInited());
-      // The low-level family closes it and loads another: the old tree stays closed.
-      gentlJNI.GCCloseLib();
+      assertFalse(gentlJNI.GCLibIsInited(), "a load of its own, not the low-level family's");
+      // Closed, and the low-level family loads another: the old tree stays closed.
+      old.close();
       assertEquals(0, gentlJNI.GCInitLib(TEST_CTI));
       assertTrue(tl.isClosed());
       assertTrue(old.isClosed());
@@ -336,6 +336,31 @@ class SafetyTest {
       old.close();
       assertEquals("", TestProducerControl.callLog());
       assertTrue(gentlJNI.GCLibIsInited(), "closing the old tree left the new producer alone");
+    }
+  }
+
+  private static long calls(String function) {
+    return TestProducerControl.callLog().lines().filter(function::equals).count();
+  }
+
+  @Test
+  void severalProducersLoadAtOnceAndTheSameFileLoadsOnce() {
+    ObjectModelTest.scriptTree();
+    Path sim = NativeLibrary.extract("grabkit-sim.cti");
+    try (GenTLProducer test = GenTLProducer.open(Path.of(TEST_CTI));
+        GenTLProducer again = GenTLProducer.open(Path.of(TEST_CTI));
+        GenTLProducer camera = GenTLProducer.open(sim);
+        TransportLayer simTl = camera.openTransportLayer()) {
+      assertEquals(1, calls("GCInitLib"), "one load of the file, counted");
+      test.close();
+      assertFalse(again.isClosed());
+      assertEquals(0, calls("GCCloseLib"));
+      again.close();
+      assertEquals(1, calls("GCCloseLib"));
+      assertFalse(camera.isClosed(), "closing one producer leaves the others working");
+      List<InterfaceInfo> interfaces = simTl.getInterfaces();
+      assertEquals("SimInterface0", interfaces.get(0).getID());
+      interfaces.forEach(InterfaceInfo::close);
     }
   }
 
