@@ -81,6 +81,37 @@ class SimCameraTest {
     assertEquals("No device 'SimCam9' (devices: SimCam0, SimCam3D)", unknown.getMessage());
   }
 
+  /** Two producers at once: a second copy of the camera's file is a second, separate load. */
+  @Test
+  void twoProducersStreamAtOnceAndOneClosesWhileTheOtherStreams(@TempDir Path dir)
+      throws Exception {
+    Path copy = java.nio.file.Files.copy(Producers.simulated(), dir.resolve("second.cti"));
+    try (Producer second = Producer.open(copy);
+        Camera a = Sim.small(producer, "SimCam0", PixelFormat.MONO8);
+        Camera b = Sim.small(second, "SimCam0", PixelFormat.MONO8)) {
+      Acquisition acqA = a.openStream().start(4);
+      Acquisition acqB = b.openStream().start(4);
+      CompletableFuture<Long> streamA =
+          CompletableFuture.supplyAsync(
+              () -> {
+                long frames = 0;
+                for (; frames < 200; frames++) {
+                  try (Frame frame = acqA.next(WAIT)) {
+                    Sim.assertPattern(frame);
+                  }
+                }
+                return frames;
+              });
+      try (Frame frame = acqB.next(WAIT)) {
+        Sim.assertPattern(frame);
+      }
+      second.close(); // closes b and its acquisition while a streams on
+      assertTrue(b.isClosed());
+      assertEquals(200L, streamA.get(30, TimeUnit.SECONDS));
+      acqA.close();
+    }
+  }
+
   @Test
   void aThousandFramesCarryTheirExactPattern() {
     try (Camera camera = Sim.small(producer, "SimCam0", PixelFormat.MONO8);
