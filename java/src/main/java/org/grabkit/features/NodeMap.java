@@ -55,6 +55,8 @@ public final class NodeMap {
   private final List<Node> all = new ArrayList<>();
   private final Map<String, String> skipped = new HashMap<>();
   private final Map<Node, List<Node>> dependents = new IdentityHashMap<>();
+  // Reached through pInvalidator or pSelected: the whole value chain of such a node is stale.
+  private final Set<Node> stalesDeeply = Collections.newSetFromMap(new IdentityHashMap<>());
   private final Map<String, String> attributes = new LinkedHashMap<>();
 
   private NodeMap(RegisterPort port) {
@@ -274,9 +276,11 @@ public final class NodeMap {
       }
       for (Node r : n.invalidators) {
         dependents.computeIfAbsent(r, k -> new ArrayList<>()).add(n);
+        stalesDeeply.add(n);
       }
       for (Node r : n.selected) {
         dependents.computeIfAbsent(n, k -> new ArrayList<>()).add(r);
+        stalesDeeply.add(r);
       }
     }
   }
@@ -289,6 +293,11 @@ public final class NodeMap {
       Node n = todo.removeFirst();
       if (n != changed && seen.add(n)) {
         n.dropCache();
+        if (stalesDeeply.contains(n)) {
+          for (Node v = n.accessVia(); v != null; v = v.accessVia()) {
+            v.dropCache();
+          }
+        }
         todo.addAll(dependents.getOrDefault(n, List.of()));
       }
     }
