@@ -323,7 +323,9 @@ public final class NodeMap {
     }
   }
 
-  /** @return the root element's attributes ({@code ModelName}, {@code VendorName}, ...) */
+  /**
+   * @return the root element's attributes ({@code ModelName}, {@code VendorName}, ...)
+   */
   public Map<String, String> fileAttributes() {
     return Collections.unmodifiableMap(attributes);
   }
@@ -344,17 +346,23 @@ public final class NodeMap {
     return n;
   }
 
-  /** @return whether a node has the name */
+  /**
+   * @return whether a node has the name
+   */
   public boolean contains(String name) {
     return byName.containsKey(name);
   }
 
-  /** @return every named node, in the file's order */
+  /**
+   * @return every named node, in the file's order
+   */
   public Collection<Node> nodes() {
     return Collections.unmodifiableCollection(byName.values());
   }
 
-  /** @return the category {@code Root}, the top of the feature tree, if the file has it */
+  /**
+   * @return the category {@code Root}, the top of the feature tree, if the file has it
+   */
   public Optional<CategoryNode> root() {
     Node n = byName.get("Root");
     return n instanceof CategoryNode ? Optional.of((CategoryNode) n) : Optional.empty();
@@ -400,67 +408,107 @@ public final class NodeMap {
     return type.cast(n);
   }
 
-  /** @param name an Integer feature @return its value */
+  /**
+   * @param name an Integer feature
+   * @return its value
+   */
   public long getInteger(String name) {
     return typed(name, IntegerNode.class, "Integer").value();
   }
 
-  /** @param name an Integer feature @param value its new value */
+  /**
+   * @param name an Integer feature
+   * @param value its new value
+   */
   public void setInteger(String name, long value) {
     typed(name, IntegerNode.class, "Integer").setValue(value);
   }
 
-  /** @param name a Float feature @return its value */
+  /**
+   * @param name a Float feature
+   * @return its value
+   */
   public double getFloat(String name) {
     return typed(name, FloatNode.class, "Float").value();
   }
 
-  /** @param name a Float feature @param value its new value */
+  /**
+   * @param name a Float feature
+   * @param value its new value
+   */
   public void setFloat(String name, double value) {
     typed(name, FloatNode.class, "Float").setValue(value);
   }
 
-  /** @param name an Enumeration feature @return the current entry's symbol */
+  /**
+   * @param name an Enumeration feature
+   * @return the current entry's symbol
+   */
   public String getEnum(String name) {
     return typed(name, EnumerationNode.class, "Enumeration").symbol();
   }
 
-  /** @param name an Enumeration feature @param symbol the entry to set */
+  /**
+   * @param name an Enumeration feature
+   * @param symbol the entry to set
+   */
   public void setEnum(String name, String symbol) {
     typed(name, EnumerationNode.class, "Enumeration").setSymbol(symbol);
   }
 
-  /** @param name a Boolean feature @return its value */
+  /**
+   * @param name a Boolean feature
+   * @return its value
+   */
   public boolean getBoolean(String name) {
     return typed(name, BooleanNode.class, "Boolean").value();
   }
 
-  /** @param name a Boolean feature @param value its new value */
+  /**
+   * @param name a Boolean feature
+   * @param value its new value
+   */
   public void setBoolean(String name, boolean value) {
     typed(name, BooleanNode.class, "Boolean").setValue(value);
   }
 
-  /** @param name a String feature @return its text */
+  /**
+   * @param name a String feature
+   * @return its text
+   */
   public String getString(String name) {
     return typed(name, StringNode.class, "String").value();
   }
 
-  /** @param name a String feature @param value its new text */
+  /**
+   * @param name a String feature
+   * @param value its new text
+   */
   public void setString(String name, String value) {
     typed(name, StringNode.class, "String").setValue(value);
   }
 
-  /** @param name a Register node @return its bytes */
+  /**
+   * @param name a Register node
+   * @return its bytes
+   */
   public byte[] getBytes(String name) {
     return typed(name, RegisterNode.class, "Register").bytes();
   }
 
-  /** Runs a command without waiting. @param name a Command feature */
+  /**
+   * Runs a command without waiting.
+   *
+   * @param name a Command feature
+   */
   public void execute(String name) {
     typed(name, CommandNode.class, "Command").execute();
   }
 
-  /** @param name a Command feature @return whether its last run has finished */
+  /**
+   * @param name a Command feature
+   * @return whether its last run has finished
+   */
   public boolean isDone(String name) {
     return typed(name, CommandNode.class, "Command").isDone();
   }
