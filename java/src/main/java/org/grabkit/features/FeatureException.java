@@ -29,7 +29,9 @@ public class FeatureException extends RuntimeException {
     INVALID_FILE
   }
 
+  /** Why it failed. */
   private final Kind kind;
+  /** The feature at fault, null when none. */
   private final String feature;
 
   /**

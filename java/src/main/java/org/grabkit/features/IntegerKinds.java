@@ -98,7 +98,11 @@ final class IntegerKinds {
 
     @Override
     Node accessVia() {
-      return value != null && value.node != null ? value.node : null;
+      if (index != null) {
+        Ref r = indexed.get(index.asLong());
+        return r == null ? (fallback == null ? null : fallback.node) : r.node;
+      }
+      return value.node;
     }
 
     @Override
@@ -145,12 +149,17 @@ final class IntegerKinds {
     }
 
     int bits() {
-      return reg.length() * 8;
+      int length = reg.length();
+      if (length < 1 || length > 8) {
+        throw def.bad("Length", "an integer register has 1 to 8 bytes, not " + length);
+      }
+      return length * 8;
     }
 
     @Override
     long get() {
-      return extend(reg.toLong(reg.read(map)), bits());
+      int bits = bits();
+      return extend(reg.toLong(reg.read(map)), bits);
     }
 
     long extend(long raw, int bits) {
@@ -162,6 +171,7 @@ final class IntegerKinds {
 
     @Override
     void put(long v) {
+      bits();
       reg.write(map, reg.fromLong(v, reg.length()));
     }
 
@@ -204,13 +214,14 @@ final class IntegerKinds {
       this.shared = shared;
     }
 
+    private long lsb;
+    private long msb;
+    private int layoutFor = -1;
+
     @Override
     void link() {
       super.link();
-      int bits = reg.length() * 8;
       String bit = own.text("Bit");
-      long lsb;
-      long msb;
       if (bit != null) {
         lsb = msb = own.parseInteger("Bit", bit);
       } else {
@@ -222,21 +233,31 @@ final class IntegerKinds {
         lsb = own.parseInteger("LSB", l);
         msb = own.parseInteger("MSB", m);
       }
-      if (reg.bigEndian) {
-        // Bit 0 is the register's most significant bit here.
-        if (lsb < msb) {
-          throw own.bad("LSB", "in a BigEndian register LSB (" + lsb + ") must not be below MSB (" + msb + ")");
-        }
-        lsb = bits - 1 - lsb;
-        msb = bits - 1 - msb;
-      } else if (lsb > msb) {
-        throw own.bad("LSB", "in a LittleEndian register LSB (" + lsb + ") must not be above MSB (" + msb + ")");
+      if (reg.bigEndian ? lsb < msb : lsb > msb) {
+        throw own.bad("LSB", "in a " + (reg.bigEndian ? "BigEndian" : "LittleEndian") + " register LSB ("
+            + lsb + ") must not be " + (reg.bigEndian ? "below" : "above") + " MSB (" + msb + ")");
       }
-      if (lsb < 0 || msb >= bits) {
+    }
+
+    // The register's length may come from another node, so the layout is worked out on use.
+    private void layout() {
+      int length = reg.length();
+      if (length == layoutFor) {
+        return;
+      }
+      int bits = length * 8;
+      if (bits > 64 || bits < 8) {
+        throw own.bad("Length", "a bit field's register has 1 to 8 bytes, not " + length);
+      }
+      // Bit 0 is the register's most significant bit in a BigEndian register.
+      long l = reg.bigEndian ? bits - 1 - lsb : lsb;
+      long m = reg.bigEndian ? bits - 1 - msb : msb;
+      if (l < 0 || m >= bits) {
         throw own.bad("MSB", "bit " + Math.max(lsb, msb) + " is outside the " + bits + "-bit register");
       }
-      low = (int) lsb;
-      width = (int) (msb - lsb + 1);
+      low = (int) l;
+      width = (int) (m - l + 1);
+      layoutFor = length;
     }
 
     @Override
@@ -247,6 +268,7 @@ final class IntegerKinds {
 
     @Override
     int bits() {
+      layout();
       return width;
     }
 
@@ -256,11 +278,13 @@ final class IntegerKinds {
 
     @Override
     long get() {
+      layout();
       return extend((reg.toLong(reg.read(map)) >>> low) & mask(), width);
     }
 
     @Override
     void put(long v) {
+      layout();
       long raw = reg.toLong(reg.read(map));
       raw = (raw & ~(mask() << low)) | ((v & mask()) << low);
       reg.write(map, reg.fromLong(raw, reg.length()));

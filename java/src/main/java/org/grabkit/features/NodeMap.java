@@ -294,7 +294,7 @@ public final class NodeMap {
       if (n != changed && seen.add(n)) {
         n.dropCache();
         if (stalesDeeply.contains(n)) {
-          for (Node v = n.accessVia(); v != null; v = v.accessVia()) {
+          for (Node v = n.accessVia(); v != null && v != changed; v = v.accessVia()) {
             v.dropCache();
           }
         }
@@ -347,6 +347,7 @@ public final class NodeMap {
   }
 
   /**
+   * @param name a name
    * @return whether a node has the name
    */
   public boolean contains(String name) {

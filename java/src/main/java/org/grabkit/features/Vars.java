@@ -4,6 +4,7 @@ import java.util.ArrayDeque;
 import java.util.Deque;
 import java.util.HashMap;
 import java.util.LinkedHashMap;
+import java.util.List;
 import java.util.Map;
 
 /**
@@ -83,7 +84,8 @@ final class Vars {
       return true;
     }
     int dot = name.lastIndexOf('.');
-    return dot > 0 && refs.containsKey(name.substring(0, dot));
+    return dot > 0 && refs.containsKey(name.substring(0, dot))
+        && List.of("Min", "Max", "Inc", "Value").contains(name.substring(dot + 1));
   }
 
   Formula.Variables variables(boolean integer, String extraName, Number extraValue) {
