@@ -96,7 +96,13 @@ public final class NodeMap {
       f.setAttribute(XMLConstants.ACCESS_EXTERNAL_SCHEMA, "");
       f.setExpandEntityReferences(false);
       DocumentBuilder b = f.newDocumentBuilder();
-      b.setErrorHandler(null);
+      // The exception carries line and column; the default handler would also print to stderr.
+      b.setErrorHandler(new org.xml.sax.helpers.DefaultHandler() {
+        @Override
+        public void fatalError(SAXParseException e) throws SAXException {
+          throw e;
+        }
+      });
       doc = b.parse(xml);
     } catch (SAXParseException e) {
       throw new FeatureException(FeatureException.Kind.INVALID_FILE, null,
@@ -579,8 +585,12 @@ public final class NodeMap {
     Set<Node> seen = new HashSet<>();
     root().ifPresent(r -> walk(r, order, seen));
     if (order.isEmpty() || marked) {
+      // Without a tree, the nodes that others read through are the implementation of a
+      // feature, not features of their own: saving them too would write each value twice.
+      Set<Node> underlying = Collections.newSetFromMap(new IdentityHashMap<>());
+      all.forEach(n -> underlying.addAll(n.references));
       for (Node n : byName.values()) {
-        if (seen.add(n)) {
+        if ((marked || !underlying.contains(n)) && seen.add(n)) {
           order.add(n);
         }
       }

@@ -71,6 +71,17 @@ class SettingsTest {
   }
 
   @Test
+  void withoutATreeTheRegistersBehindFeaturesAreNotSaved() throws IOException {
+    NodeMap map = NodeMap.parse(XML.replace("Name=\"Root\"", "Name=\"Top\""), new FakePort(0x20));
+    map.setInteger("Width", 8);
+    Path file = dir.resolve("flat.txt");
+    map.save(file);
+    List<String> lines = Files.readAllLines(file);
+    assertEquals("Width = 8", lines.get(1));
+    assertEquals(List.of(), lines.stream().filter(l -> l.contains("Reg ")).toList());
+  }
+
+  @Test
   void loadReportsWhatCouldNotBeSet() throws IOException {
     NodeMap map = NodeMap.parse(XML, new FakePort(0x20));
     Path file = dir.resolve("hand-written.txt");
