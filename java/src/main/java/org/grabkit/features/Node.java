@@ -23,6 +23,10 @@ public abstract class Node {
   private Ref locked;
   // Everything this node reads through; a change of any of them makes this node stale.
   final List<Node> references = new ArrayList<>();
+  // What evaluating this node's value (or its bounds) evaluates: the cycle check follows these.
+  // Bounds and values are told apart because Width's maximum may read OffsetX while OffsetX's
+  // maximum reads Width, which never loops.
+  final List<Edge> edges = new ArrayList<>();
   final List<Node> invalidators = new ArrayList<>();
   final List<Node> selected = new ArrayList<>();
 
@@ -62,10 +66,27 @@ public abstract class Node {
     }
   }
 
+  /** One step of evaluation: from this node's value or bounds to another's value or bounds. */
+  record Edge(boolean fromBounds, Node to, boolean toBounds) {}
+
   /** A named node this one reads through. */
   final Node use(String element, String target) {
+    return use(element, target, false);
+  }
+
+  private Node use(String element, String target, boolean toBounds) {
     Node n = map.resolve(this, element, target);
     references.add(n);
+    if (List.of("pMin", "pMax", "pInc").contains(element)) {
+      edges.add(new Edge(true, n, toBounds));
+    } else {
+      edges.add(new Edge(false, n, toBounds));
+      edges.add(new Edge(true, n, toBounds));
+      if (element.equals("pValue")) {
+        // Without bounds of its own a node takes those of its value node.
+        edges.add(new Edge(true, n, true));
+      }
+    }
     return n;
   }
 
@@ -85,7 +106,7 @@ public abstract class Node {
         target = target.substring(0, dot);
       }
     }
-    return Ref.node(use(element, target), bound);
+    return Ref.node(use(element, target, bound != null && !bound.equals("Value")), bound);
   }
 
   /** The constant {@code plain} or the node named by {@code pointer}; null when neither. */

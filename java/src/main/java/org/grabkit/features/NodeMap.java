@@ -242,37 +242,42 @@ public final class NodeMap {
   }
 
   private void checkCycles() {
-    Map<Node, Integer> state = new IdentityHashMap<>();
+    Map<Node.Edge, Integer> state = new HashMap<>();
     for (Node n : all) {
-      visit(n, state, new ArrayDeque<>());
+      visit(new Node.Edge(false, n, false), state, new ArrayDeque<>());
+      visit(new Node.Edge(true, n, true), state, new ArrayDeque<>());
     }
   }
 
-  private void visit(Node n, Map<Node, Integer> state, Deque<Node> path) {
-    Integer s = state.get(n);
+  // Vertices are (node, bounds?) pairs, written as edges leading to them.
+  private void visit(Node.Edge at, Map<Node.Edge, Integer> state, Deque<Node.Edge> path) {
+    Node.Edge key = new Node.Edge(false, at.to(), at.toBounds());
+    Integer s = state.get(key);
     if (s != null && s == 2) {
       return;
     }
     if (s != null && s == 1) {
       List<String> cycle = new ArrayList<>();
       boolean in = false;
-      for (Node p : path) {
-        in |= p == n;
+      for (Node.Edge p : path) {
+        in |= p.equals(key);
         if (in) {
-          cycle.add(p.name());
+          cycle.add(p.to().name());
         }
       }
-      cycle.add(n.name());
-      throw new FeatureException(FeatureException.Kind.INVALID_FILE, n.name(),
+      cycle.add(at.to().name());
+      throw new FeatureException(FeatureException.Kind.INVALID_FILE, at.to().name(),
           "description file: cycle of references " + String.join(" -> ", cycle));
     }
-    state.put(n, 1);
-    path.addLast(n);
-    for (Node r : n.references) {
-      visit(r, state, path);
+    state.put(key, 1);
+    path.addLast(key);
+    for (Node.Edge e : at.to().edges) {
+      if (e.fromBounds() == at.toBounds()) {
+        visit(e, state, path);
+      }
     }
     path.removeLast();
-    state.put(n, 2);
+    state.put(key, 2);
   }
 
   private void indexDependents() {

@@ -58,6 +58,7 @@ final class Reg {
         case "IntSwissKnife": {
           Node knife = owner.map.embedded(child, owner);
           owner.references.add(knife);
+          owner.edges.add(new Node.Edge(false, knife, false));
           addresses.add(Ref.node(knife, null));
           break;
         }

@@ -71,6 +71,19 @@ class FormulaNodesTest {
   }
 
   @Test
+  void boundsMayDependOnEachOther() {
+    NodeMap m = NodeMap.parse(FakePort.file("""
+        <Integer Name="Width"><Value>600</Value><Min>1</Min><pMax>WidthMax</pMax></Integer>
+        <Integer Name="OffsetX"><Value>0</Value><Min>0</Min><pMax>OffsetXMax</pMax></Integer>
+        <IntSwissKnife Name="WidthMax"><pVariable Name="X">OffsetX</pVariable><Formula>640 - X</Formula></IntSwissKnife>
+        <IntSwissKnife Name="OffsetXMax"><pVariable Name="W">Width</pVariable><Formula>640 - W</Formula></IntSwissKnife>
+        """), new FakePort(8));
+    m.setInteger("OffsetX", 40);
+    assertEquals(600, ((IntegerNode) m.node("Width")).max());
+    assertThrows(FeatureException.class, () -> m.setInteger("OffsetX", 41));
+  }
+
+  @Test
   void intConverterBothWays() {
     map.setInteger("Binning", 4);
     assertEquals(3, port.bytes[4]);
