@@ -17,6 +17,8 @@ public class FeatureException extends RuntimeException {
     OUT_OF_RANGE,
     /** The text is not a value of the feature's type. */
     BAD_VALUE,
+    /** The feature is not implemented, or not available in the device's current state. */
+    NOT_AVAILABLE,
     /** The feature cannot be written now. */
     NOT_WRITABLE,
     /** The feature cannot be read now. */

@@ -238,17 +238,23 @@ public abstract class Node {
   }
 
   final void checkReadable() {
-    if (!accessMode().readable()) {
-      throw new FeatureException(FeatureException.Kind.NOT_READABLE, name(),
+    FeatureAccess mode = accessMode();
+    if (!mode.readable()) {
+      throw new FeatureException(kindOfRefusal(mode, FeatureException.Kind.NOT_READABLE), name(),
           name() + " is not readable: " + whyNot(false));
     }
   }
 
   final void checkWritable() {
-    if (!accessMode().writable()) {
-      throw new FeatureException(FeatureException.Kind.NOT_WRITABLE, name(),
+    FeatureAccess mode = accessMode();
+    if (!mode.writable()) {
+      throw new FeatureException(kindOfRefusal(mode, FeatureException.Kind.NOT_WRITABLE), name(),
           name() + " is not writable: " + whyNot(true));
     }
+  }
+
+  private static FeatureException.Kind kindOfRefusal(FeatureAccess mode, FeatureException.Kind otherwise) {
+    return mode == FeatureAccess.NA || mode == FeatureAccess.NI ? FeatureException.Kind.NOT_AVAILABLE : otherwise;
   }
 
   /** The public kind for messages: Integer, Float, Enumeration, ... */

@@ -134,6 +134,32 @@ class TypedAccessTest {
   }
 
   @Test
+  void indexedIntegersAndCopiesAndGroups() {
+    NodeMap m = NodeMap.parse(FakePort.file("""
+        <Group Comment="Selection">
+          <Integer Name="Index"><Value>0</Value></Integer>
+          <Integer Name="Level">
+            <pIndex>Index</pIndex>
+            <ValueIndexed Index="0">10</ValueIndexed>
+            <pValueIndexed Index="1">LevelReg</pValueIndexed>
+            <ValueDefault>99</ValueDefault>
+            <pValueCopy>Shadow</pValueCopy>
+          </Integer>
+          <Integer Name="Shadow"><Value>0</Value></Integer>
+        </Group>
+        <IntReg Name="LevelReg"><Address>0</Address><Length>2</Length><AccessMode>RW</AccessMode>
+          <pPort>Device</pPort></IntReg>
+        """), port);
+    assertEquals(10, m.getInteger("Level"));
+    m.setInteger("Index", 1);
+    m.setInteger("Level", 7);
+    assertEquals(7, port.le(0, 2));
+    assertEquals(7, m.getInteger("Shadow"));
+    m.setInteger("Index", 5);
+    assertEquals(99, m.getInteger("Level"));
+  }
+
+  @Test
   void treeAndNodes() {
     CategoryNode root = map.root().orElseThrow();
     assertEquals(List.of("Image", "Acquisition"), root.features().stream().map(Node::name).toList());
