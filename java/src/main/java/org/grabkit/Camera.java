@@ -6,6 +6,8 @@ import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
 import java.util.Optional;
+import org.grabkit.features.NodeMap;
+import org.grabkit.features.RegisterPort;
 import org.grabkit.gentl.Device;
 import org.grabkit.gentl.Port;
 
@@ -23,6 +25,7 @@ public final class Camera extends Owner {
   private final Port port;
   private final DeviceEntry entry;
   private ByteOrder registerOrder;
+  private NodeMap features;
 
   Camera(Producer producer, Device device, DeviceEntry entry) {
     this.producer = producer;
@@ -169,6 +172,39 @@ public final class Camera extends Owner {
     }
     return Optional.of(
         DescriptionFile.fetch(urls.get(0), this::readRegisters, producer.path().getParent()));
+  }
+
+  /**
+   * The device's features by name, from its description file over its registers. The file is
+   * read and parsed on the first call; later calls give the same node map.
+   *
+   * @return the node map
+   * @throws IllegalStateException if the device has no description file
+   * @throws org.grabkit.features.FeatureException if the file is malformed or inconsistent
+   */
+  public NodeMap features() {
+    checkOpen();
+    if (features == null) {
+      String xml = descriptionXml().orElseThrow(
+          () -> new IllegalStateException("Device " + id() + " has no description file"));
+      features = NodeMap.parse(xml, new RegisterPort() {
+        @Override
+        public void read(long address, byte[] into) {
+          byte[] got = readRegisters(address, into.length);
+          if (got.length < into.length) {
+            throw new IllegalStateException(describe() + ": read " + got.length + " of "
+                + into.length + " bytes at 0x" + Long.toHexString(address));
+          }
+          System.arraycopy(got, 0, into, 0, into.length);
+        }
+
+        @Override
+        public void write(long address, byte[] from) {
+          writeRegisters(address, from);
+        }
+      });
+    }
+    return features;
   }
 
   /** Ends the acquisitions, closes the streams, then closes the device. Later calls do nothing. */
