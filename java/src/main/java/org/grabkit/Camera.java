@@ -29,7 +29,7 @@ public final class Camera extends Owner {
     this.device = device;
     this.entry = entry;
     try {
-      this.port = device.getPort();
+      this.port = Calls.call("DevGetPort", device::getPort);
     } catch (RuntimeException e) {
       device.close();
       throw e;
@@ -49,7 +49,8 @@ public final class Camera extends Owner {
   /** @return the IDs of the device's data streams (empty when the producer does not tell) */
   public List<String> streamIds() {
     checkOpen();
-    return Unknown.ask(device::getDataStreamIDs).orElse(List.of());
+    return Unknown.ask(() -> Calls.call("DevGetDataStreamID", device::getDataStreamIDs))
+        .orElse(List.of());
   }
 
   /**
@@ -74,7 +75,9 @@ public final class Camera extends Owner {
    */
   public ImageStream openStream(String streamId) {
     checkOpen();
-    return adopt(new ImageStream(this, device.openDataStream(streamId)));
+    return adopt(
+        new ImageStream(
+            this, Calls.call("DevOpenDataStream", () -> device.openDataStream(streamId))));
   }
 
   /**
@@ -90,7 +93,8 @@ public final class Camera extends Owner {
     int done = 0;
     while (done < length) {
       ByteBuffer chunk = ByteBuffer.allocateDirect(Math.min(READ_CHUNK, length - done));
-      int read = (int) port.read(address + done, chunk);
+      long at = address + done;
+      int read = (int) (long) Calls.call("GCReadPort", () -> port.read(at, chunk));
       chunk.get(0, result, done, Math.min(read, chunk.capacity()));
       done += read;
       if (read < chunk.capacity()) {
@@ -109,7 +113,7 @@ public final class Camera extends Owner {
   public void writeRegisters(long address, byte[] data) {
     checkOpen();
     ByteBuffer buffer = ByteBuffer.allocateDirect(data.length).put(data);
-    port.write(address, buffer);
+    Calls.call("GCWritePort", () -> port.write(address, buffer));
   }
 
   /**

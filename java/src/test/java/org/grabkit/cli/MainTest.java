@@ -117,7 +117,12 @@ class MainTest {
   void errorsAreOneLineWithTheirExitCode() {
     assertError(3, "grabkit: no such producer file: /no/such.cti\n", "--cti", "/no/such.cti", "info");
     assertError(
-        3, "grabkit: no device 'Nope' (devices: SimCam0, SimCam3D)\n", "xml", "--device", "Nope");
+        3,
+        "grabkit: no device 'Nope' (devices: SimCam0 in grabkit-sim.cti, SimCam3D in"
+            + " grabkit-sim.cti)\n",
+        "xml",
+        "--device",
+        "Nope");
     assertError(2, "grabkit: unknown command 'snap'\nTry 'grabkit --help'.\n", "snap");
     assertError(2, "grabkit: no command given\nTry 'grabkit --help'.\n");
     assertError(
