@@ -103,6 +103,7 @@ public final class Producers {
    *
    * @param entries files and directories
    * @return the loaded producers and, for each entry or file that failed, its path and the reason
+   *     (e.g. {@code file too short (ID: -10001)})
    */
   public static LoadedProducers loadAll(List<Path> entries) {
     List<Producer> loaded = new ArrayList<>();
@@ -131,7 +132,7 @@ public final class Producers {
           }
           loaded.add(Producer.open(file));
         } catch (IOException | UncheckedIOException | GenTLException e) {
-          failures.add(new LoadFailure(file, e.getMessage()));
+          failures.add(new LoadFailure(file, reason(file, e.getMessage())));
         }
       }
     }
@@ -146,6 +147,14 @@ public final class Producers {
    */
   public static Path simulated() {
     return NativeLibrary.extract("grabkit-sim.cti");
+  }
+
+  /** The loader's text without the file name that the failure names already. */
+  private static String reason(Path file, String message) {
+    String prefix = "Failed to load CTI file " + file + ": ";
+    return message != null && message.startsWith(prefix)
+        ? message.substring(prefix.length())
+        : String.valueOf(message);
   }
 
   private static List<Path> producersIn(Path directory) {
