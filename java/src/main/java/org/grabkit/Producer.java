@@ -225,9 +225,12 @@ public final class Producer extends Owner {
    */
   private Map<String, TLInterface> refreshInterfaces() {
     checkOpen();
-    Unknown.ask(() -> Calls.call("TLUpdateInterfaceList",
-        () -> system.updateInterfacesList(DISCOVERY_TIMEOUT_MS)));
-    List<InterfaceInfo> listed = Calls.call("TLGetInterfaceID", system::getInterfaces);
+    Unknown.ask(
+        () ->
+            Calls.call(
+                "TLUpdateInterfaceList", () -> system.updateInterfacesList(DISCOVERY_TIMEOUT_MS)));
+    List<InterfaceInfo> listed =
+        Calls.call("TLGetNumInterfaces/TLGetInterfaceID", system::getInterfaces);
     try {
       Map<String, TLInterface> result = new LinkedHashMap<>();
       for (InterfaceInfo info : listed) {
@@ -246,7 +249,7 @@ public final class Producer extends Owner {
   private static <R> R withDevices(TLInterface itf, Function<List<DeviceInfo>, R> use) {
     Unknown.ask(
         () -> Calls.call("IFUpdateDeviceList", () -> itf.updateDeviceList(DISCOVERY_TIMEOUT_MS)));
-    List<DeviceInfo> infos = Calls.call("IFGetDeviceID", itf::getDevices);
+    List<DeviceInfo> infos = Calls.call("IFGetNumDevices/IFGetDeviceID", itf::getDevices);
     try {
       return use.apply(infos);
     } finally {
