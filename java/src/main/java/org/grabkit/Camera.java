@@ -77,7 +77,9 @@ public final class Camera extends Owner {
     checkOpen();
     return adopt(
         new ImageStream(
-            this, Calls.call("DevOpenDataStream", () -> device.openDataStream(streamId))));
+            this,
+            Calls.call("DevOpenDataStream", () -> device.openDataStream(streamId)),
+            streamId));
   }
 
   /**

@@ -156,7 +156,7 @@ class DiscoveryTest {
   }
 
   @Test
-  void aListingAsksNoInterfaceForItsIdAndTakesMissingInformationAsUnknown() {
+  void noModuleIsAskedForItsIdAndMissingInformationIsUnknown() {
     try (Producer producer = twins()) {
       TestProducerControl.setAnswer(
           "TLUpdateInterfaceList", ANY, gentlJNI.GC_ERR_NOT_IMPLEMENTED_get(), null);
@@ -167,8 +167,17 @@ class DiscoveryTest {
       assertEquals("", dev0.vendor());
       assertEquals(AccessStatus.UNKNOWN, dev0.accessStatus());
       assertFalse(TestProducerControl.callLog().contains("TLGetInterfaceInfo"));
-      String askId = "IFGetInfo(0x200, " + gentlJNI.INTERFACE_INFO_ID_get() + ",";
-      assertFalse(TestProducerControl.argumentLog().contains(askId));
+      answer("DevOpenDataStream", ANY, u64(0x400));
+      try (Camera camera = producer.openCamera("Dev0");
+          ImageStream stream = camera.openStream("Stream0")) {
+        assertEquals("Stream0", stream.info().id());
+      }
+      String log = TestProducerControl.argumentLog();
+      // Asked for other information, never for the ID the open already gave.
+      assertTrue(log.contains("IFGetInfo(0x200, " + gentlJNI.INTERFACE_INFO_DISPLAYNAME_get()), log);
+      assertTrue(log.contains("DSGetInfo(0x400, " + gentlJNI.STREAM_INFO_TLTYPE_get()), log);
+      assertFalse(log.contains("IFGetInfo(0x200, " + gentlJNI.INTERFACE_INFO_ID_get() + ","), log);
+      assertFalse(log.contains("DSGetInfo(0x400, " + gentlJNI.STREAM_INFO_ID_get() + ","), log);
     }
   }
 
