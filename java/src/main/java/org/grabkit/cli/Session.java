@@ -65,12 +65,13 @@ final class Session {
         try {
           entry = cameras.find(name.get());
         } catch (NoSuchElementException e) {
-          throw new CliException(CliException.NOT_FOUND, lowerFirst(e.getMessage()) + why(loaded));
+          throw new CliException(
+              CliException.NOT_FOUND, lowerFirst(e.getMessage()) + why(loaded, cameras));
         } catch (AmbiguousNameException e) {
           throw new CliException(CliException.NOT_FOUND, lowerFirst(e.getMessage()));
         }
       } else if (cameras.list().isEmpty()) {
-        throw new CliException(CliException.NOT_FOUND, "no device found" + why(loaded));
+        throw new CliException(CliException.NOT_FOUND, "no device found" + why(loaded, cameras));
       } else {
         entry = cameras.list().get(0);
       }
@@ -92,11 +93,14 @@ final class Session {
     return loaded;
   }
 
-  /** The files that did not load, which may be why a camera is missing. */
-  private static String why(LoadedProducers loaded) {
+  /** The files that did not load or list, which may be why a camera is missing. */
+  private static String why(LoadedProducers loaded, Cameras cameras) {
     StringBuilder text = new StringBuilder();
     for (LoadFailure f : loaded.failures()) {
       text.append(text.length() == 0 ? "; not loaded: " : ", ").append(f.path());
+    }
+    for (LoadFailure f : cameras.failures()) {
+      text.append("; listing failed: ").append(f.path()).append(": ").append(f.message());
     }
     return text.toString();
   }
