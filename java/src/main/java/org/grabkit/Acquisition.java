@@ -55,11 +55,14 @@ public final class Acquisition implements AutoCloseable {
     try {
       for (int i = 0; i < bufferCount; i++) {
         memory[i] = ByteBuffer.allocateDirect(payloadSize).order(ByteOrder.LITTLE_ENDIAN);
-        buffers[i] = stream.announceBuffer(memory[i], i);
+        int user = i;
+        buffers[i] =
+            Calls.call("DSAnnounceBuffer", () -> stream.announceBuffer(memory[user], user));
         handles[i] = buffers[i].getHandle();
         check("queue buffer", stream.queueBuffer(buffers[i], false));
       }
-      event = stream.registerEvent(gentlJNI.EVENT_NEW_BUFFER_get());
+      int newBuffer = gentlJNI.EVENT_NEW_BUFFER_get();
+      event = Calls.call("GCRegisterEvent", () -> stream.registerEvent(newBuffer));
       eventRegistered = true;
       check(
           "start acquisition",
@@ -97,7 +100,8 @@ public final class Acquisition implements AutoCloseable {
     int user;
     int handle;
     try {
-      long[] delivered = stream.waitNewBuffer(event, millis(timeout));
+      long[] delivered =
+          Calls.call("EventGetData", () -> stream.waitNewBuffer(event, millis(timeout)));
       handle = (int) delivered[0];
       user = (int) delivered[1];
     } catch (GenTLException e) {

@@ -32,7 +32,7 @@ public final class Camera extends Owner {
     this.device = device;
     this.entry = entry;
     try {
-      this.port = device.getPort();
+      this.port = Calls.call("DevGetPort", device::getPort);
     } catch (RuntimeException e) {
       device.close();
       throw e;
@@ -52,7 +52,8 @@ public final class Camera extends Owner {
   /** @return the IDs of the device's data streams (empty when the producer does not tell) */
   public List<String> streamIds() {
     checkOpen();
-    return Unknown.ask(device::getDataStreamIDs).orElse(List.of());
+    return Unknown.ask(() -> Calls.call("DevGetDataStreamID", device::getDataStreamIDs))
+        .orElse(List.of());
   }
 
   /**
@@ -77,7 +78,11 @@ public final class Camera extends Owner {
    */
   public ImageStream openStream(String streamId) {
     checkOpen();
-    return adopt(new ImageStream(this, device.openDataStream(streamId)));
+    return adopt(
+        new ImageStream(
+            this,
+            Calls.call("DevOpenDataStream", () -> device.openDataStream(streamId)),
+            streamId));
   }
 
   /**
@@ -93,7 +98,8 @@ public final class Camera extends Owner {
     int done = 0;
     while (done < length) {
       ByteBuffer chunk = ByteBuffer.allocateDirect(Math.min(READ_CHUNK, length - done));
-      int read = (int) port.read(address + done, chunk);
+      long at = address + done;
+      int read = (int) (long) Calls.call("GCReadPort", () -> port.read(at, chunk));
       chunk.get(0, result, done, Math.min(read, chunk.capacity()));
       done += read;
       if (read < chunk.capacity()) {
@@ -112,7 +118,7 @@ public final class Camera extends Owner {
   public void writeRegisters(long address, byte[] data) {
     checkOpen();
     ByteBuffer buffer = ByteBuffer.allocateDirect(data.length).put(data);
-    port.write(address, buffer);
+    Calls.call("GCWritePort", () -> port.write(address, buffer));
   }
 
   /**

@@ -1,5 +1,6 @@
 package org.grabkit;
 
+import java.util.OptionalLong;
 import org.grabkit.gentl.DataStream;
 
 /**
@@ -9,28 +10,31 @@ import org.grabkit.gentl.DataStream;
 public final class ImageStream extends Owner {
   private final Camera camera;
   private final DataStream stream;
+  // Known from the open, so no producer is asked for it again.
+  private final String id;
   private Acquisition acquisition;
 
-  ImageStream(Camera camera, DataStream stream) {
+  ImageStream(Camera camera, DataStream stream, String id) {
     this.camera = camera;
     this.stream = stream;
+    this.id = id;
   }
 
   /** @return the stream ID */
   public String id() {
     checkOpen();
-    return stream.getID();
+    return id;
   }
 
   /** @return what the stream tells about itself */
   public StreamEntry info() {
     checkOpen();
     return new StreamEntry(
-        stream.getID(),
-        Unknown.text(stream::getTransportLayerType),
-        Unknown.askLong(stream::getPayloadSize),
-        Unknown.askLong(stream::getBufferAnnounceMin),
-        Unknown.askLong(stream::getBufferAlignment));
+        id,
+        Unknown.text(() -> Calls.call("DSGetInfo", stream::getTransportLayerType)),
+        payloadSize(),
+        Unknown.askLong(() -> Calls.call("DSGetInfo", stream::getBufferAnnounceMin)),
+        Unknown.askLong(() -> Calls.call("DSGetInfo", stream::getBufferAlignment)));
   }
 
   /**
@@ -52,7 +56,7 @@ public final class ImageStream extends Owner {
       throw new IllegalStateException("Stream " + id() + " was started already");
     }
     long payload =
-        Unknown.askLong(stream::getPayloadSize)
+        payloadSize()
             .orElseThrow(
                 () ->
                     new IllegalStateException(
@@ -83,5 +87,9 @@ public final class ImageStream extends Owner {
 
   String cameraId() {
     return camera.id();
+  }
+
+  private OptionalLong payloadSize() {
+    return Unknown.askLong(() -> Calls.call("DSGetInfo", stream::getPayloadSize));
   }
 }

@@ -10,6 +10,7 @@ import java.util.List;
 import java.util.Map;
 import java.util.NoSuchElementException;
 import java.util.function.Function;
+import java.util.function.Supplier;
 import java.util.stream.Collectors;
 import org.grabkit.gentl.DeviceInfo;
 import org.grabkit.gentl.GenTLProducer;
@@ -49,6 +50,8 @@ public final class Producer extends Owner {
    * @throws org.grabkit.gentl.LoadLibraryException if the file is no loadable producer (the
    *     message names the file and the loader's reason), or its {@code GCInitLib} fails; nothing
    *     stays loaded then
+   * @throws org.grabkit.gentl.GenTLException naming {@code TLOpen} if the system does not open
+   * @see Producers#loadAll(List)
    */
   public static Producer open(Path path) {
     Path file = path.toAbsolutePath().normalize();
@@ -58,7 +61,7 @@ public final class Producer extends Owner {
     }
     GenTLProducer library = GenTLProducer.open(file);
     try {
-      return new Producer(file, library, library.openTransportLayer());
+      return new Producer(file, library, Calls.call("TLOpen", library::openTransportLayer));
     } catch (RuntimeException e) {
       library.close();
       throw e;
@@ -102,19 +105,22 @@ public final class Producer extends Owner {
   }
 
   /**
-   * Asks the producer for its interfaces and their devices, as they are now.
+   * Asks the producer for its interfaces and their devices, as they are now. Information a
+   * producer cannot give is empty rather than a failure of the whole list.
    *
    * @return the interfaces in the producer's order
    */
   public List<InterfaceEntry> interfaces() {
     List<InterfaceEntry> result = new ArrayList<>();
-    for (TLInterface itf : refreshInterfaces()) {
+    for (Map.Entry<String, TLInterface> opened : refreshInterfaces().entrySet()) {
+      String id = opened.getKey();
+      TLInterface itf = opened.getValue();
       result.add(
           new InterfaceEntry(
-              itf.getID(),
-              Unknown.text(itf::getDisplayName),
-              Unknown.text(itf::getTransportLayerType),
-              withDevices(itf, infos -> map(infos, info -> entry(info, itf.getID())))));
+              id,
+              Unknown.text(() -> Calls.call("IFGetInfo", itf::getDisplayName)),
+              Unknown.text(() -> Calls.call("IFGetInfo", itf::getTransportLayerType)),
+              withDevices(itf, infos -> map(infos, info -> entry(info, id)))));
     }
     return result;
   }
@@ -137,51 +143,51 @@ public final class Producer extends Owner {
     if (all.isEmpty()) {
       throw new NoSuchElementException("The producer " + path + " lists no device");
     }
-    return openCamera(all.get(0).id());
+    return open(all.get(0), AccessMode.CONTROL);
   }
 
   /**
    * Opens a device for control.
    *
-   * @param deviceId the device's ID ({@link DeviceEntry#id()})
+   * @param name the device's ID ({@link DeviceEntry#id()}), serial number, user-defined name or
+   *     display name, tried in that order
    * @return the camera
-   * @throws NoSuchElementException if no interface lists the device
+   * @throws NoSuchElementException if no device has that name; the message lists the devices
+   * @throws AmbiguousNameException if several devices have that name at the first level that fits
    */
-  public Camera openCamera(String deviceId) {
-    return openCamera(deviceId, AccessMode.CONTROL);
+  public Camera openCamera(String name) {
+    return openCamera(name, AccessMode.CONTROL);
   }
 
   /**
    * Opens a device.
    *
-   * @param deviceId the device's ID ({@link DeviceEntry#id()})
+   * @param name the device's ID ({@link DeviceEntry#id()}), serial number, user-defined name or
+   *     display name, tried in that order
    * @param mode how to open it
    * @return the camera
-   * @throws NoSuchElementException if no interface lists the device
+   * @throws NoSuchElementException if no device has that name; the message lists the devices
+   * @throws AmbiguousNameException if several devices have that name at the first level that fits
    * @throws org.grabkit.gentl.AccessDeniedException if the device is busy or the mode is refused
    */
-  public Camera openCamera(String deviceId, AccessMode mode) {
-    List<String> known = new ArrayList<>();
-    for (TLInterface itf : refreshInterfaces()) {
-      Camera camera =
-          withDevices(
-              itf,
-              infos -> {
-                for (DeviceInfo info : infos) {
-                  if (info.getID().equals(deviceId)) {
-                    DeviceEntry entry = entry(info, itf.getID());
-                    return new Camera(this, info.open(mode.flags()), entry);
-                  }
-                  known.add(info.getID());
-                }
-                return null;
-              });
-      if (camera != null) {
-        return adopt(camera);
-      }
+  public Camera openCamera(String name, AccessMode mode) {
+    DeviceEntry device = DeviceNames.find(name, devices(), List::of, DeviceEntry::id);
+    return open(device, mode);
+  }
+
+  /** Opens a device this producer listed, by its entry. */
+  Camera open(DeviceEntry device, AccessMode mode) {
+    checkOpen();
+    TLInterface itf = openInterfaces.get(device.interfaceId());
+    if (itf == null) {
+      throw new NoSuchElementException(
+          "No interface '" + device.interfaceId() + "' in the producer " + path);
     }
-    throw new NoSuchElementException(
-        "No device '" + deviceId + "' (devices: " + String.join(", ", known) + ")");
+    // The record of an ID the interface listed: opening it needs no new device list.
+    try (DeviceInfo info = new DeviceInfo(itf, device.id())) {
+      return adopt(
+          new Camera(this, Calls.call("IFOpenDevice", () -> info.open(mode.flags())), device));
+    }
   }
 
   /** Closes the cameras opened through this producer, then the system, and unloads the file. */
@@ -210,18 +216,28 @@ public final class Producer extends Owner {
   }
 
   private String systemText(int cmd) {
-    return Unknown.text(() -> library.getInfoString(cmd));
+    return Unknown.text(() -> Calls.call("GCGetInfo", () -> library.getInfoString(cmd)));
   }
 
-  /** The producer's interfaces, opened once and kept open for their devices. */
-  private List<TLInterface> refreshInterfaces() {
+  /**
+   * The producer's interfaces by ID, opened once and kept open for their devices. The IDs come
+   * from the producer's list, so no interface is asked for its own ID.
+   */
+  private Map<String, TLInterface> refreshInterfaces() {
     checkOpen();
-    Unknown.ask(() -> system.updateInterfacesList(DISCOVERY_TIMEOUT_MS));
-    List<InterfaceInfo> listed = system.getInterfaces();
+    Unknown.ask(
+        () ->
+            Calls.call(
+                "TLUpdateInterfaceList", () -> system.updateInterfacesList(DISCOVERY_TIMEOUT_MS)));
+    List<InterfaceInfo> listed =
+        Calls.call("TLGetNumInterfaces/TLGetInterfaceID", system::getInterfaces);
     try {
-      List<TLInterface> result = new ArrayList<>();
+      Map<String, TLInterface> result = new LinkedHashMap<>();
       for (InterfaceInfo info : listed) {
-        result.add(openInterfaces.computeIfAbsent(info.getID(), id -> info.open()));
+        String id = info.getID();
+        result.put(
+            id,
+            openInterfaces.computeIfAbsent(id, k -> Calls.call("TLOpenInterface", info::open)));
       }
       return result;
     } finally {
@@ -231,8 +247,9 @@ public final class Producer extends Owner {
 
   /** Runs {@code use} on the interface's device records, released afterwards. */
   private static <R> R withDevices(TLInterface itf, Function<List<DeviceInfo>, R> use) {
-    Unknown.ask(() -> itf.updateDeviceList(DISCOVERY_TIMEOUT_MS));
-    List<DeviceInfo> infos = itf.getDevices();
+    Unknown.ask(
+        () -> Calls.call("IFUpdateDeviceList", () -> itf.updateDeviceList(DISCOVERY_TIMEOUT_MS)));
+    List<DeviceInfo> infos = Calls.call("IFGetNumDevices/IFGetDeviceID", itf::getDevices);
     try {
       return use.apply(infos);
     } finally {
@@ -248,13 +265,19 @@ public final class Producer extends Owner {
     return new DeviceEntry(
         info.getID(),
         interfaceId,
-        Unknown.text(info::getVendor),
-        Unknown.text(info::getModel),
-        Unknown.text(info::getSerialNumber),
-        Unknown.text(info::getVersion),
-        Unknown.text(info::getDisplayName),
-        Unknown.text(info::getUserDefinedName),
-        Unknown.text(info::getTransportLayerType),
-        Unknown.ask(info::getAccessStatus).map(AccessStatus::of).orElse(AccessStatus.UNKNOWN));
+        deviceText(info::getVendor),
+        deviceText(info::getModel),
+        deviceText(info::getSerialNumber),
+        deviceText(info::getVersion),
+        deviceText(info::getDisplayName),
+        deviceText(info::getUserDefinedName),
+        deviceText(info::getTransportLayerType),
+        Unknown.ask(() -> Calls.call("IFGetDeviceInfo", info::getAccessStatus))
+            .map(AccessStatus::of)
+            .orElse(AccessStatus.UNKNOWN));
+  }
+
+  private static String deviceText(Supplier<String> query) {
+    return Unknown.text(() -> Calls.call("IFGetDeviceInfo", query));
   }
 }

@@ -1,12 +1,14 @@
 package org.grabkit.cli;
 
-import java.nio.file.Path;
 import java.util.Set;
+import java.util.stream.Collectors;
 import org.grabkit.AccessMode;
 import org.grabkit.Camera;
 import org.grabkit.DeviceEntry;
 import org.grabkit.ImageStream;
 import org.grabkit.InterfaceEntry;
+import org.grabkit.LoadFailure;
+import org.grabkit.LoadedProducers;
 import org.grabkit.Producer;
 import org.grabkit.StreamEntry;
 import org.grabkit.SystemInfo;
@@ -23,7 +25,9 @@ final class InfoCommand extends Command {
         "",
         "Lists each producer's system, its interfaces, their devices and each device's data",
         "streams. Devices are opened read-only to list their streams; a device that cannot be",
-        "opened (e.g. in use) shows why instead.");
+        "opened (e.g. in use) shows why instead. Without --cti every producer on",
+        "GENICAM_GENTL64_PATH is listed, and each file that does not load gets a 'Not loaded'",
+        "line with the reason; the exit code is 0 when at least one producer loaded.");
   }
 
   @Override
@@ -31,9 +35,25 @@ final class InfoCommand extends Command {
     if (!options.positional().isEmpty()) {
       throw CliException.usage("info takes no arguments");
     }
-    for (Path path : session.producers()) {
-      try (Producer producer = Producer.open(path)) {
-        print(producer, session);
+    try (LoadedProducers loaded = session.load()) {
+      for (Producer producer : loaded.producers()) {
+        try {
+          print(producer, session);
+        } catch (GenTLException e) {
+          // One producer that fails its listing must not hide the others.
+          session.out.printf("  (listing failed: %s)%n", e.getMessage());
+        }
+      }
+      for (LoadFailure failure : loaded.failures()) {
+        session.out.printf("Not loaded %s: %s%n", failure.path(), failure.message());
+      }
+      if (loaded.producers().isEmpty()) {
+        throw new CliException(
+            CliException.FAILURE,
+            "no producer loaded: "
+                + loaded.failures().stream()
+                    .map(LoadFailure::message)
+                    .collect(Collectors.joining("; ")));
       }
     }
     return CliException.OK;

@@ -46,7 +46,7 @@ public final class Main {
    * @param out standard output
    * @param err standard error
    * @return the exit code: 0 success, 1 failure, 2 usage error, 3 producer file or device not
-   *     found, 4 time-out
+   *     found or the device name ambiguous, 4 time-out
    */
   public static int run(String[] args, Map<String, String> env, PrintStream out, PrintStream err) {
     Optional<Command> command = Optional.empty();
@@ -123,7 +123,7 @@ public final class Main {
                 + "directories listed in GENICAM_GENTL64_PATH (':'-separated), else the simulated\n"
                 + "camera in the jar.\n"
                 + "Exit codes: 0 success, 1 failure, 2 usage error, 3 producer or device not"
-                + " found,\n4 time-out.\n"
+                + " found\n(or the device name fits several), 4 time-out.\n"
                 + "Run 'grabkit COMMAND --help' for a command's options.")
         .toString();
   }

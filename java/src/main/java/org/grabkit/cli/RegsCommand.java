@@ -15,14 +15,15 @@ final class RegsCommand extends Command {
         "regs",
         "read or write a device's registers",
         Set.of("--device"),
-        "usage: grabkit [--cti PATH] regs [--device ID] read ADDR LEN",
-        "       grabkit [--cti PATH] regs [--device ID] write ADDR HEX",
+        "usage: grabkit [--cti PATH] regs [--device NAME] read ADDR LEN",
+        "       grabkit [--cti PATH] regs [--device NAME] write ADDR HEX",
         "",
         "read prints LEN bytes from ADDR as a hex dump; write writes the bytes HEX (in memory",
         "order, e.g. 80020000 is 640 in a little-endian 32-bit register). ADDR and LEN are",
         "decimal or 0x-hex. The simulated camera starts from its defaults at each open, so a",
         "write lasts only for this command.",
-        "  --device ID   the device (default: the first one listed)");
+        "  --device NAME the device by ID, serial number, user-defined or display name",
+        "                (default: the first one listed)");
   }
 
   @Override

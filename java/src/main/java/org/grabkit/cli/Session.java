@@ -3,16 +3,19 @@ package org.grabkit.cli;
 import java.io.PrintStream;
 import java.nio.file.Files;
 import java.nio.file.Path;
-import java.util.ArrayList;
 import java.util.List;
 import java.util.Map;
+import java.util.NoSuchElementException;
 import java.util.Optional;
 import java.util.OptionalLong;
 import java.util.function.Function;
 import org.grabkit.AccessMode;
+import org.grabkit.AmbiguousNameException;
 import org.grabkit.Camera;
-import org.grabkit.DeviceEntry;
-import org.grabkit.Producer;
+import org.grabkit.CameraEntry;
+import org.grabkit.Cameras;
+import org.grabkit.LoadFailure;
+import org.grabkit.LoadedProducers;
 import org.grabkit.Producers;
 
 /** One run of the tool: its streams, its environment and the producers it works on. */
@@ -30,47 +33,52 @@ final class Session {
   }
 
   /**
-   * {@code --cti} (a file or a directory of producers), else the producers on the environment
-   * variable, else the simulated camera the jar carries.
+   * Loads {@code --cti} (a file or a directory of producers), else the producers on the
+   * environment variable, else the simulated camera the jar carries. Files that fail to load are
+   * in the result's failures; at least one producer or one failure is there.
    */
-  List<Path> producers() {
+  LoadedProducers load() {
     if (cti.isPresent()) {
       Path path = Path.of(cti.get());
       if (!Files.exists(path)) {
         throw new CliException(CliException.NOT_FOUND, "no such producer file: " + path);
       }
-      return nonEmpty(Producers.fromPathList(path.toString()), "--cti " + path);
+      return nonEmpty(Producers.loadAll(List.of(path)), "--cti " + path);
     }
     String list = env.get(Producers.ENVIRONMENT_VARIABLE);
     if (list != null && !list.isBlank()) {
-      return nonEmpty(Producers.fromPathList(list), Producers.ENVIRONMENT_VARIABLE);
+      return nonEmpty(Producers.loadAll(list), Producers.ENVIRONMENT_VARIABLE);
     }
-    return List.of(Producers.simulated());
+    return Producers.loadAll(List.of(Producers.simulated()));
   }
 
   /**
-   * Runs {@code use} on a device of the first producer that lists it (any device when no ID is
-   * given), closing the camera and the producer afterwards.
+   * Runs {@code use} on the camera that {@code name} fits (ID, serial number, user-defined name or
+   * display name over all producers; the first camera when no name is given), closing the camera
+   * and the producers afterwards.
    */
-  <R> R withCamera(Optional<String> deviceId, AccessMode mode, Function<Camera, R> use) {
-    List<String> known = new ArrayList<>();
-    for (Path path : producers()) {
-      try (Producer producer = Producer.open(path)) {
-        List<String> ids = producer.devices().stream().map(DeviceEntry::id).toList();
-        Optional<String> wanted = deviceId.isPresent() ? deviceId : ids.stream().findFirst();
-        if (wanted.isPresent() && ids.contains(wanted.get())) {
-          try (Camera camera = producer.openCamera(wanted.get(), mode)) {
-            return use.apply(camera);
-          }
+  <R> R withCamera(Optional<String> name, AccessMode mode, Function<Camera, R> use) {
+    try (LoadedProducers loaded = load()) {
+      Cameras cameras = loaded.cameras();
+      CameraEntry entry;
+      if (name.isPresent()) {
+        try {
+          entry = cameras.find(name.get());
+        } catch (NoSuchElementException e) {
+          throw new CliException(
+              CliException.NOT_FOUND, lowerFirst(e.getMessage()) + why(loaded, cameras));
+        } catch (AmbiguousNameException e) {
+          throw new CliException(CliException.NOT_FOUND, lowerFirst(e.getMessage()));
         }
-        known.addAll(ids);
+      } else if (cameras.list().isEmpty()) {
+        throw new CliException(CliException.NOT_FOUND, "no device found" + why(loaded, cameras));
+      } else {
+        entry = cameras.list().get(0);
+      }
+      try (Camera camera = Cameras.open(entry, mode)) {
+        return use.apply(camera);
       }
     }
-    String message =
-        deviceId
-            .map(id -> "no device '" + id + "' (devices: " + String.join(", ", known) + ")")
-            .orElse("no device found");
-    throw new CliException(CliException.NOT_FOUND, message);
   }
 
   /** A figure that may be unknown, as text. */
@@ -78,10 +86,26 @@ final class Session {
     return value.isPresent() ? Long.toString(value.getAsLong()) : "?";
   }
 
-  private static List<Path> nonEmpty(List<Path> producers, String source) {
-    if (producers.isEmpty()) {
+  private static LoadedProducers nonEmpty(LoadedProducers loaded, String source) {
+    if (loaded.producers().isEmpty() && loaded.failures().isEmpty()) {
       throw new CliException(CliException.NOT_FOUND, source + " names no producer (*.cti)");
     }
-    return producers;
+    return loaded;
+  }
+
+  /** The files that did not load or list, which may be why a camera is missing. */
+  private static String why(LoadedProducers loaded, Cameras cameras) {
+    StringBuilder text = new StringBuilder();
+    for (LoadFailure f : loaded.failures()) {
+      text.append(text.length() == 0 ? "; not loaded: " : ", ").append(f.path());
+    }
+    for (LoadFailure f : cameras.failures()) {
+      text.append("; listing failed: ").append(f.path()).append(": ").append(f.message());
+    }
+    return text.toString();
+  }
+
+  private static String lowerFirst(String text) {
+    return text.isEmpty() ? text : Character.toLowerCase(text.charAt(0)) + text.substring(1);
   }
 }

@@ -16,11 +16,12 @@ final class XmlCommand extends Command {
         "xml",
         "print a device's GenICam description file (unzipped)",
         Set.of("--device", "--out"),
-        "usage: grabkit [--cti PATH] xml [--device ID] [--out FILE]",
+        "usage: grabkit [--cti PATH] xml [--device NAME] [--out FILE]",
         "",
         "Prints the description file of the device's first URL: Local: files are read from",
         "the device, File: files from disk; zipped files are unzipped.",
-        "  --device ID   the device (default: the first one listed)",
+        "  --device NAME the device by ID, serial number, user-defined or display name",
+        "                (default: the first one listed)",
         "  --out FILE    write the file there instead of printing it");
   }
 

@@ -16,6 +16,7 @@ import java.util.concurrent.TimeUnit;
 import javax.imageio.ImageIO;
 import javax.xml.parsers.DocumentBuilderFactory;
 import org.grabkit.Producers;
+import org.grabkit.gentl.TestProducerControl;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 import org.junit.jupiter.params.ParameterizedTest;
@@ -114,10 +115,54 @@ class MainTest {
   }
 
   @Test
+  void infoListsEveryProducerOnThePathAndALinePerFileThatDidNotLoad(@TempDir Path dir)
+      throws Exception {
+    Path bad = Files.createDirectories(dir.resolve("bad"));
+    Path empty = Files.createFile(bad.resolve("empty.cti"));
+    Path notProducer =
+        Files.copy(
+            TestProducerControl.BUILD.resolve("producers/test/libgrabkit-testctl.so"),
+            bad.resolve("lib.cti"));
+    Path missing = dir.resolve("missing.cti");
+    String badList = String.join(":", bad.toString(), missing.toString());
+    Run none = run(Map.of("GENICAM_GENTL64_PATH", badList), "info");
+    assertEquals(1, none.code(), none.err());
+    List<String> notLoaded = List.of(
+        "Not loaded " + empty + ": file too short (ID: -10001)",
+        "Not loaded " + notProducer + ": it has no GCInitLib",
+        "Not loaded " + missing + ": no such file or directory");
+    for (String line : notLoaded) {
+      assertTrue(none.out().contains(line), none.out());
+    }
+    Path good = Files.createDirectories(dir.resolve("good"));
+    Path sim = Files.copy(Producers.simulated(), good.resolve("sim.cti"));
+    Path copy = Files.copy(Producers.simulated(), good.resolve("sim-copy.cti"));
+    Map<String, String> env = Map.of("GENICAM_GENTL64_PATH", badList + ":" + good);
+    Run all = run(env, "info");
+    assertEquals(0, all.code(), all.err());
+    for (String line : notLoaded) {
+      assertTrue(all.out().contains(line), all.out());
+    }
+    assertTrue(all.out().contains("  file " + sim + "\n"), all.out());
+    assertTrue(all.out().contains("  file " + copy + "\n"), all.out());
+    assertEquals(2, all.out().lines().filter(l -> l.startsWith("    Device SimCam3D:")).count());
+    // One camera seen through both producers opens by its serial number or user name.
+    for (String name : List.of("GKS-0000", "sim3d")) {
+      Run xml = run(env, "xml", "--device", name);
+      assertEquals(0, xml.code(), xml.err());
+    }
+  }
+
+  @Test
   void errorsAreOneLineWithTheirExitCode() {
     assertError(3, "grabkit: no such producer file: /no/such.cti\n", "--cti", "/no/such.cti", "info");
     assertError(
-        3, "grabkit: no device 'Nope' (devices: SimCam0, SimCam3D)\n", "xml", "--device", "Nope");
+        3,
+        "grabkit: no device 'Nope' (devices: SimCam0 in grabkit-sim.cti, SimCam3D in"
+            + " grabkit-sim.cti)\n",
+        "xml",
+        "--device",
+        "Nope");
     assertError(2, "grabkit: unknown command 'snap'\nTry 'grabkit --help'.\n", "snap");
     assertError(2, "grabkit: no command given\nTry 'grabkit --help'.\n");
     assertError(

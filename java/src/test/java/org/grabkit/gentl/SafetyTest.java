@@ -383,7 +383,8 @@ class SafetyTest {
       TestProducerControl.setResult("TLGetNumInterfaces", -10005);
       answer("GCGetLastError", ANY, concat(u32(-10005), "cable unplugged\0".getBytes()));
       ErrorException e = assertThrows(ErrorException.class, producer::interfaces);
-      assertEquals("cable unplugged (ID: -10005)", e.getMessage());
+      assertEquals(
+          "TLGetNumInterfaces/TLGetInterfaceID: cable unplugged (ID: -10005)", e.getMessage());
     }
   }
 

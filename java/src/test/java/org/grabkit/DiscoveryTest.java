@@ -1,0 +1,210 @@
+package org.grabkit;
+
+import static org.grabkit.gentl.TestProducerControl.ANY;
+import static org.grabkit.gentl.TestProducerControl.answer;
+import static org.grabkit.gentl.TestProducerControl.text;
+import static org.grabkit.gentl.TestProducerControl.u32;
+import static org.grabkit.gentl.TestProducerControl.u64;
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertThrows;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+
+import java.nio.ByteBuffer;
+import java.nio.ByteOrder;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.List;
+import java.util.NoSuchElementException;
+import java.util.stream.Stream;
+import org.grabkit.gentl.ErrorException;
+import org.grabkit.gentl.GenTLException;
+import org.grabkit.gentl.NotImplementedException;
+import org.grabkit.gentl.TestProducerControl;
+import org.grabkit.gentl.gentlJNI;
+import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.io.TempDir;
+import org.junit.jupiter.params.ParameterizedTest;
+import org.junit.jupiter.params.provider.Arguments;
+import org.junit.jupiter.params.provider.MethodSource;
+
+/**
+ * Every camera on the machine: loading a path list past its bad files, one list over several
+ * producers, opening by any name, and failures that say which producer call failed and why.
+ */
+class DiscoveryTest {
+  /** A path list as a machine may have it: good producers among files that are none. */
+  static final class Machine {
+    final Path dir;
+    final Path sim;
+    final Path simCopy;
+    final Path notProducer;
+    final Path empty;
+    final Path missing;
+    final String pathList;
+
+    Machine(Path root) throws Exception {
+      dir = Files.createDirectories(root.resolve("producers"));
+      sim = Files.copy(Producers.simulated(), dir.resolve("a-sim.cti"));
+      simCopy = Files.copy(Producers.simulated(), dir.resolve("b-sim-copy.cti"));
+      empty = Files.createFile(dir.resolve("c-empty.cti"));
+      notProducer =
+          Files.copy(
+              TestProducerControl.BUILD.resolve("producers/test/libgrabkit-testctl.so"),
+              dir.resolve("d-not-a-producer.cti"));
+      // The same producer again, through a link in another directory.
+      Path other = Files.createDirectories(root.resolve("other"));
+      Files.createSymbolicLink(other.resolve("link.cti"), sim);
+      missing = root.resolve("missing");
+      pathList = String.join(":", dir.toString(), missing.toString(), other.toString());
+    }
+  }
+
+  @Test
+  void loadAllCarriesOnPastBadFilesAndLoadsEachFileOnce(@TempDir Path root) throws Exception {
+    Machine m = new Machine(root);
+    try (LoadedProducers loaded = Producers.loadAll(m.pathList)) {
+      assertEquals(
+          List.of(m.sim, m.simCopy), loaded.producers().stream().map(Producer::path).toList());
+      assertEquals(
+          List.of(m.empty, m.notProducer, m.missing),
+          loaded.failures().stream().map(LoadFailure::path).toList());
+      assertEquals(
+          List.of(
+              "file too short (ID: -10001)",
+              "it has no GCInitLib, so it is no GenTL producer (ID: -10001)",
+              "no such file or directory"),
+          loaded.failures().stream().map(LoadFailure::message).toList());
+    }
+  }
+
+  @Test
+  void oneCameraSeenThroughTwoProducersIsListedOnceAndOpensThroughAFreeRoute(@TempDir Path root)
+      throws Exception {
+    Machine m = new Machine(root);
+    try (LoadedProducers loaded = Producers.loadAll(List.of(m.sim, m.simCopy))) {
+      Cameras cameras = loaded.cameras();
+      assertEquals(
+          List.of("SimCam0 in a-sim.cti", "SimCam3D in a-sim.cti"),
+          cameras.list().stream().map(CameraEntry::toString).toList());
+      CameraEntry cam0 = cameras.list().get(0);
+      assertEquals(
+          List.of("SimCam0 in a-sim.cti", "SimCam0 in b-sim-copy.cti"),
+          cam0.routes().stream().map(CameraRoute::toString).toList());
+      try (Camera first = cameras.open("GKS-0000");
+          Camera second = Cameras.open(cam0, AccessMode.CONTROL)) {
+        // The first producer holds the camera open, so the second route had to serve.
+        loaded.producers().get(1).close();
+        assertTrue(second.isClosed());
+        assertFalse(first.isClosed());
+      }
+    }
+  }
+
+  static Stream<Arguments> simNames() {
+    return Stream.of(
+        Arguments.of("SimCam3D", "SimCam3D"),
+        Arguments.of("GKS-0000", "SimCam0"),
+        Arguments.of("sim3d", "SimCam3D"),
+        Arguments.of("Grabkit SimCam (SimCam0)", "SimCam0"));
+  }
+
+  @ParameterizedTest
+  @MethodSource("simNames")
+  void aCameraOpensByIdSerialUserNameOrDisplayName(String name, String id) {
+    try (LoadedProducers loaded = Producers.loadAll(List.of(Producers.simulated()))) {
+      assertEquals(id, loaded.cameras().find(name).device().id());
+      assertEquals(id, loaded.producers().get(0).openCamera(name).id());
+    }
+  }
+
+  /** Two scripted devices that share their serial number, user name and display name. */
+  private static Producer twins() {
+    TestProducerControl.attach(TestProducerControl.TEST_CTI);
+    TestProducerControl.reset();
+    answer("TLOpen", ANY, u64(0x100));
+    answer("TLGetNumInterfaces", ANY, u32(1));
+    answer("TLGetInterfaceID", ANY, text("IF0"));
+    answer("TLOpenInterface", ANY, u64(0x200));
+    answer("IFGetNumDevices", ANY, u32(2));
+    answer("IFGetDeviceID", 0, text("Dev0"));
+    answer("IFGetDeviceID", 1, text("Dev1"));
+    TestProducerControl.setAnswer(
+        "IFGetDeviceInfo", ANY, gentlJNI.GC_ERR_NOT_AVAILABLE_get(), null);
+    answer("IFGetDeviceInfo", gentlJNI.DEVICE_INFO_SERIAL_NUMBER_get(), text("SN1"));
+    answer("IFGetDeviceInfo", gentlJNI.DEVICE_INFO_USER_DEFINED_NAME_get(), text("Dev1"));
+    answer("IFGetDeviceInfo", gentlJNI.DEVICE_INFO_DISPLAYNAME_get(), text("Twin"));
+    answer("IFOpenDevice", ANY, u64(0x300));
+    answer("DevGetPort", ANY, u64(0x500));
+    return Producer.open(Path.of(TestProducerControl.TEST_CTI));
+  }
+
+  @Test
+  void anIdWinsOverOtherNamesAndAnAmbiguousOrUnknownNameListsTheDevices() {
+    try (Producer producer = twins()) {
+      assertEquals("Dev1", producer.openCamera("Dev1").id());
+      AmbiguousNameException twice =
+          assertThrows(AmbiguousNameException.class, () -> producer.openCamera("SN1"));
+      assertEquals(
+          "Device name 'SN1' is ambiguous: it is the serial number of Dev0, Dev1",
+          twice.getMessage());
+      assertEquals(List.of("Dev0", "Dev1"), twice.matches());
+      NoSuchElementException none =
+          assertThrows(NoSuchElementException.class, () -> producer.openCamera("Twin0"));
+      assertEquals("No device 'Twin0' (devices: Dev0, Dev1)", none.getMessage());
+    }
+  }
+
+  @Test
+  void noModuleIsAskedForItsIdAndMissingInformationIsUnknown() {
+    try (Producer producer = twins()) {
+      TestProducerControl.setAnswer(
+          "TLUpdateInterfaceList", ANY, gentlJNI.GC_ERR_NOT_IMPLEMENTED_get(), null);
+      TestProducerControl.setAnswer(
+          "IFUpdateDeviceList", ANY, gentlJNI.GC_ERR_NOT_IMPLEMENTED_get(), null);
+      DeviceEntry dev0 = producer.devices().get(0);
+      assertEquals("IF0", dev0.interfaceId());
+      assertEquals("", dev0.vendor());
+      assertEquals(AccessStatus.UNKNOWN, dev0.accessStatus());
+      assertFalse(TestProducerControl.callLog().contains("TLGetInterfaceInfo"));
+      answer("DevOpenDataStream", ANY, u64(0x400));
+      try (Camera camera = producer.openCamera("Dev0");
+          ImageStream stream = camera.openStream("Stream0")) {
+        assertEquals("Stream0", stream.info().id());
+      }
+      String log = TestProducerControl.argumentLog();
+      // Asked for other information, never for the ID the open already gave.
+      assertTrue(log.contains("IFGetInfo(0x200, " + gentlJNI.INTERFACE_INFO_DISPLAYNAME_get()), log);
+      assertTrue(log.contains("DSGetInfo(0x400, " + gentlJNI.STREAM_INFO_TLTYPE_get()), log);
+      assertFalse(log.contains("IFGetInfo(0x200, " + gentlJNI.INTERFACE_INFO_ID_get() + ","), log);
+      assertFalse(log.contains("DSGetInfo(0x400, " + gentlJNI.STREAM_INFO_ID_get() + ","), log);
+    }
+  }
+
+  static Stream<Arguments> streamFailures() {
+    return Stream.of(
+        Arguments.of(-10042, "sensor not cooled", ErrorException.class,
+            "DevOpenDataStream: sensor not cooled (ID: -10042)"),
+        Arguments.of(gentlJNI.GC_ERR_NOT_IMPLEMENTED_get(), "", NotImplementedException.class,
+            "DevOpenDataStream: "));
+  }
+
+  @ParameterizedTest
+  @MethodSource("streamFailures")
+  void aFailedCallNamesTheFunctionAndKeepsTheProducersTextClassAndCode(
+      int code, String producerText, Class<? extends GenTLException> type, String start) {
+    try (Producer producer = twins();
+        Camera camera = producer.openCamera("Dev0")) {
+      byte[] codeBytes = ByteBuffer.allocate(4).order(ByteOrder.nativeOrder()).putInt(code).array();
+      byte[] textBytes = text(producerText);
+      byte[] lastError = new byte[codeBytes.length + textBytes.length];
+      System.arraycopy(codeBytes, 0, lastError, 0, codeBytes.length);
+      System.arraycopy(textBytes, 0, lastError, codeBytes.length, textBytes.length);
+      answer("GCGetLastError", ANY, lastError);
+      TestProducerControl.setAnswer("DevOpenDataStream", ANY, code, null);
+      GenTLException e = assertThrows(type, () -> camera.openStream("Stream0"));
+      assertTrue(e.getMessage().startsWith(start), e.getMessage());
+      assertEquals(code, e.code());
+    }
+  }
+}
