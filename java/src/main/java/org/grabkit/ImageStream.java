@@ -84,4 +84,8 @@ public final class ImageStream extends Owner {
   String cameraId() {
     return camera.id();
   }
+
+  Camera camera() {
+    return camera;
+  }
 }
