@@ -103,6 +103,12 @@ public final class NodeMap {
       f.setAttribute(XMLConstants.ACCESS_EXTERNAL_DTD, "");
       f.setAttribute(XMLConstants.ACCESS_EXTERNAL_SCHEMA, "");
       f.setExpandEntityReferences(false);
+      try {
+        // Every element is visited anyway: building them at once is cheaper than on demand.
+        f.setFeature("http://apache.org/xml/features/dom/defer-node-expansion", false);
+      } catch (ParserConfigurationException e) {
+        // Another DOM implementation: it builds its tree its own way.
+      }
       DocumentBuilder b = f.newDocumentBuilder();
       // The exception carries line and column; the default handler would also print to stderr.
       b.setErrorHandler(new org.xml.sax.helpers.DefaultHandler() {
