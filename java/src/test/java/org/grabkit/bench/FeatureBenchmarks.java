@@ -68,6 +68,9 @@ public class FeatureBenchmarks {
 
   /** @return the node map of a 1 MB file */
   @Benchmark
+  // A parse takes long enough that one-second warm-ups end before the compiler has caught up.
+  @Warmup(time = 5)
+  @Measurement(time = 2)
   @OutputTimeUnit(TimeUnit.MILLISECONDS)
   public NodeMap parse(File file) {
     return NodeMap.parse(file.xml, file.port);
