@@ -89,17 +89,17 @@ final class PortNode extends Node {
 
   /** Reads {@code into.length} bytes at {@code address} of the chunk for {@code owner}. */
   void readChunk(Node owner, long address, byte[] into) {
-    ByteBuffer b = reachable(owner, address, into.length);
+    ByteBuffer b = reachable(owner, address, into.length, false);
     b.get(b.position() + (int) address, into);
   }
 
   /** Writes {@code from} at {@code address} of the chunk for {@code owner}. */
   void writeChunk(Node owner, long address, byte[] from) {
-    ByteBuffer b = reachable(owner, address, from.length);
+    ByteBuffer b = reachable(owner, address, from.length, true);
     b.put(b.position() + (int) address, from);
   }
 
-  private ByteBuffer reachable(Node owner, long address, int length) {
+  private ByteBuffer reachable(Node owner, long address, int length, boolean write) {
     ByteBuffer b = chunkBytes();
     if (b == null) {
       // The source answered for the access check but not now: it changed in between.
@@ -108,7 +108,8 @@ final class PortNode extends Node {
     }
     int size = b.remaining();
     if (address < 0 || length > size || address > size - length) {
-      throw new FeatureException(FeatureException.Kind.NOT_READABLE, owner.name(),
+      throw new FeatureException(
+          write ? FeatureException.Kind.NOT_WRITABLE : FeatureException.Kind.NOT_READABLE, owner.name(),
           owner.name() + " needs bytes " + address + " to " + (address + length - 1) + " of chunk "
               + hex() + ", which has " + size + " bytes");
     }
