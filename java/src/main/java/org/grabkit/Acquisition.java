@@ -294,6 +294,10 @@ public final class Acquisition implements AutoCloseable {
     return owner.cameraId();
   }
 
+  Camera camera() {
+    return owner.camera();
+  }
+
   private void queue(int index) {
     check("queue buffer", stream.queueBuffer(buffers[index], false));
   }

@@ -213,6 +213,32 @@ public final class Camera extends Owner {
     return features;
   }
 
+  /**
+   * Attaches a frame's chunk data to {@link #features()}: chunk features ({@code ChunkTimestamp},
+   * {@code ChunkExposureTime}, ...) read this frame's values until another frame is attached or
+   * {@link NodeMap#detachChunks()}. They are read-only, and not available once the frame is
+   * closed.
+   *
+   * <pre>{@code
+   * try (Frame frame = acquisition.next(timeout)) {
+   *   long timestamp = camera.attachChunks(frame).getInteger("ChunkTimestamp");
+   * }
+   * }</pre>
+   *
+   * @param frame a frame of this camera
+   * @return the node map
+   * @throws IllegalArgumentException if another camera took the frame
+   */
+  public NodeMap attachChunks(Frame frame) {
+    if (frame.camera() != this) {
+      throw new IllegalArgumentException(frame + " is not a frame of camera " + id()
+          + ": its chunks would not match this camera's features");
+    }
+    NodeMap map = features();
+    map.attachChunks(id -> frame.chunk(id).orElse(null));
+    return map;
+  }
+
   /** Ends the acquisitions, closes the streams, then closes the device. Later calls do nothing. */
   @Override
   public void close() {

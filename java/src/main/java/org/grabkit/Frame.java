@@ -104,6 +104,26 @@ public final class Frame implements AutoCloseable {
   }
 
   /**
+   * @param id a chunk ID, as a {@code ChunkID} of the description file gives it
+   * @return the bytes of the first chunk with that ID, read-only and little-endian; empty when
+   *     the frame has none
+   */
+  public Optional<ByteBuffer> chunk(long id) {
+    checkOpen();
+    for (Buffer.Chunk c : chunks) {
+      if (c.id() == id) {
+        return Optional.of(data(c));
+      }
+    }
+    return Optional.empty();
+  }
+
+  /** The camera that took the frame. */
+  Camera camera() {
+    return acquisition.camera();
+  }
+
+  /**
    * @return the filled bytes of the buffer, read-only and little-endian (each call gives a new view
    *     positioned at 0)
    */

@@ -92,4 +92,8 @@ public final class ImageStream extends Owner {
   private OptionalLong payloadSize() {
     return Unknown.askLong(() -> Calls.call("DSGetInfo", stream::getPayloadSize));
   }
+
+  Camera camera() {
+    return camera;
+  }
 }

@@ -8,7 +8,9 @@ import static org.grabkit.gentl.TestProducerControl.u64;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 
+import java.io.IOException;
 import java.nio.ByteBuffer;
+import java.nio.file.Files;
 import java.nio.file.Path;
 import java.time.Duration;
 import java.util.Arrays;
@@ -17,12 +19,15 @@ import java.util.Map;
 import java.util.regex.Matcher;
 import java.util.regex.Pattern;
 import java.util.stream.Stream;
+import org.grabkit.features.FeatureException;
+import org.grabkit.features.NodeMap;
 import org.grabkit.gentl.IoException;
 import org.grabkit.gentl.TestProducerControl;
 import org.grabkit.gentl.gentlJNI;
 import org.junit.jupiter.api.AfterEach;
 import org.junit.jupiter.api.BeforeEach;
 import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.io.TempDir;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.Arguments;
 import org.junit.jupiter.params.provider.MethodSource;
@@ -43,6 +48,7 @@ class ScriptedAcquisitionTest {
       Pattern.compile("DSAnnounceBuffer\\(0x400, (0x[0-9a-f]+), \\d+, (0x[0-9a-f]+)\\)");
 
   private Producer producer;
+  private Camera camera;
   private Acquisition acq;
   /** The announced memory's address by user value. */
   private final Map<Long, Integer> bufferAt = new HashMap<>();
@@ -52,7 +58,8 @@ class ScriptedAcquisitionTest {
     TestProducerControl.attach(TestProducerControl.TEST_CTI);
     script();
     producer = Producer.open(Path.of(TestProducerControl.TEST_CTI));
-    acq = producer.openCamera("Dev0").openStream("Stream0").start(2);
+    camera = producer.openCamera("Dev0");
+    acq = camera.openStream("Stream0").start(2);
     Matcher m = ANNOUNCE.matcher(TestProducerControl.argumentLog());
     while (m.find()) {
       bufferAt.put(Long.decode(m.group(1)), Integer.decode(m.group(2)));
@@ -248,6 +255,43 @@ class ScriptedAcquisitionTest {
       assertEquals(TestProducerControl.addressOf(frame.data()) + 1008,
           TestProducerControl.addressOf(second));
     }
+  }
+
+  @Test
+  void chunkFeaturesReadTheFrameAttachedAndNothingOnceItIsClosed(@TempDir Path dir)
+      throws IOException {
+    Path xml = dir.resolve("chunks.xml");
+    Files.writeString(xml, """
+        <RegisterDescription xmlns="http://www.genicam.org/GenApi/Version_1_1">
+          <Port Name="Device"/>
+          <Port Name="ChunkPort"><ChunkID>0x11</ChunkID></Port>
+          <Port Name="OtherChunkPort"><ChunkID>0x13</ChunkID></Port>
+          <IntReg Name="ChunkWord"><Address>4</Address><Length>4</Length><AccessMode>RW</AccessMode>
+            <pPort>ChunkPort</pPort></IntReg>
+          <IntReg Name="ChunkOther"><Address>0</Address><Length>4</Length><AccessMode>RO</AccessMode>
+            <pPort>OtherChunkPort</pPort></IntReg>
+        </RegisterDescription>
+        """);
+    script();
+    answer("GCGetNumPortURLs", ANY, u32(1));
+    answer("GCGetPortURLInfo", gentlJNI.URL_INFO_URL_get(), text(xml.toUri().toString()));
+    chunks(0x11, 992, 8, 0x12, 1000, 4);
+    deliver(0, BUFFER);
+    Frame frame = acq.next(WAIT);
+    NodeMap features = camera.attachChunks(frame);
+    assertEquals(frame.data().getInt(996), features.getInteger("ChunkWord"));
+    assertEquals("ChunkOther is not readable: through OtherChunkPort, the attached buffer has no "
+        + "chunk 0x13", assertThrows(FeatureException.class, () -> features.getInteger("ChunkOther"))
+        .getMessage());
+    assertEquals("ChunkWord is not writable: through ChunkPort, chunk 0x11 is read-only",
+        assertThrows(FeatureException.class, () -> features.setInteger("ChunkWord", 1))
+            .getMessage());
+    frame.close();
+    FeatureException closed =
+        assertThrows(FeatureException.class, () -> features.getInteger("ChunkWord"));
+    assertEquals(FeatureException.Kind.NOT_AVAILABLE, closed.kind());
+    assertEquals("ChunkWord is not readable: through ChunkPort, chunk 0x11 is out of reach: Frame "
+        + "of camera Dev0 is closed: its buffer went back to the camera", closed.getMessage());
   }
 
   /** A multi-part buffer: every part at {@code offset} with {@code size} bytes. */

@@ -1,7 +1,9 @@
 package org.grabkit.features;
 
 import java.util.ArrayList;
+import java.util.HashMap;
 import java.util.List;
+import java.util.Map;
 import org.w3c.dom.Element;
 import org.w3c.dom.Node;
 
@@ -10,6 +12,7 @@ final class Def {
   final Element element;
   final String name;
   final String type;
+  private Map<String, List<Element>> byName;
 
   Def(Element element, String name) {
     this.element = element;
@@ -31,14 +34,17 @@ final class Def {
     return out;
   }
 
+  /** @return the children of that name, in the file's order (not to be modified) */
   List<Element> all(String child) {
-    List<Element> out = new ArrayList<>();
-    for (Element e : children(element)) {
-      if (local(e).equals(child)) {
-        out.add(e);
+    // A node's type asks for a dozen or more elements: walking the DOM children for each made
+    // this the bulk of parsing a large file.
+    if (byName == null) {
+      byName = new HashMap<>();
+      for (Element e : children(element)) {
+        byName.computeIfAbsent(local(e), k -> new ArrayList<>(1)).add(e);
       }
     }
-    return out;
+    return byName.getOrDefault(child, List.of());
   }
 
   List<String> texts(String child) {
@@ -55,11 +61,11 @@ final class Def {
 
   /** @return the text of the only such child, null when absent */
   String text(String child) {
-    List<String> t = texts(child);
-    if (t.size() > 1) {
-      throw bad(child, "appears " + t.size() + " times");
+    List<Element> e = all(child);
+    if (e.size() > 1) {
+      throw bad(child, "appears " + e.size() + " times");
     }
-    return t.isEmpty() ? null : t.get(0);
+    return e.isEmpty() ? null : e.get(0).getTextContent().trim();
   }
 
   String text(String child, String fallback) {

@@ -105,7 +105,7 @@ final class FloatKinds {
     @Override
     double get() {
       int n = length();
-      ByteBuffer b = ByteBuffer.wrap(reg.read(map)).order(order());
+      ByteBuffer b = ByteBuffer.wrap(reg.read(this)).order(order());
       return n == 4 ? b.getFloat() : b.getDouble();
     }
 
@@ -118,7 +118,7 @@ final class FloatKinds {
       } else {
         b.putDouble(v);
       }
-      reg.write(map, b.array());
+      reg.write(this, b.array());
     }
 
     @Override
@@ -139,6 +139,11 @@ final class FloatKinds {
     @Override
     void dropCache() {
       reg.drop();
+    }
+
+    @Override
+    Reg register() {
+      return reg;
     }
   }
 

@@ -159,7 +159,7 @@ final class IntegerKinds {
     @Override
     long get() {
       int bits = bits();
-      return extend(reg.toLong(reg.read(map)), bits);
+      return extend(reg.toLong(reg.read(this)), bits);
     }
 
     long extend(long raw, int bits) {
@@ -172,7 +172,7 @@ final class IntegerKinds {
     @Override
     void put(long v) {
       bits();
-      reg.write(map, reg.fromLong(v, reg.length()));
+      reg.write(this, reg.fromLong(v, reg.length()));
     }
 
     @Override
@@ -198,6 +198,11 @@ final class IntegerKinds {
     @Override
     void dropCache() {
       reg.drop();
+    }
+
+    @Override
+    Reg register() {
+      return reg;
     }
   }
 
@@ -279,15 +284,15 @@ final class IntegerKinds {
     @Override
     long get() {
       layout();
-      return extend((reg.toLong(reg.read(map)) >>> low) & mask(), width);
+      return extend((reg.toLong(reg.read(this)) >>> low) & mask(), width);
     }
 
     @Override
     void put(long v) {
       layout();
-      long raw = reg.toLong(reg.read(map));
+      long raw = reg.toLong(reg.read(this));
       raw = (raw & ~(mask() << low)) | ((v & mask()) << low);
-      reg.write(map, reg.fromLong(raw, reg.length()));
+      reg.write(this, reg.fromLong(raw, reg.length()));
     }
   }
 

@@ -211,6 +211,11 @@ public abstract class Node {
     return via == null ? FeatureAccess.RW : via.accessMode();
   }
 
+  /** The register this node reads and writes, null when it has none of its own. */
+  Reg register() {
+    return null;
+  }
+
   /** The node whose access mode this one inherits, null when none. */
   Node accessVia() {
     return null;
@@ -229,6 +234,11 @@ public abstract class Node {
     }
     if (imposed != null && !(write ? imposed.writable() : imposed.readable())) {
       return "its imposed access mode is " + imposed;
+    }
+    Reg reg = register();
+    String port = reg == null ? null : reg.whyNot(write);
+    if (port != null) {
+      return port;
     }
     Node via = accessVia();
     if (via != null) {

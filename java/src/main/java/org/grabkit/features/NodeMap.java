@@ -4,6 +4,7 @@ import java.io.ByteArrayInputStream;
 import java.io.IOException;
 import java.io.InputStream;
 import java.io.UncheckedIOException;
+import java.nio.ByteBuffer;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
@@ -22,7 +23,9 @@ import java.util.LinkedHashSet;
 import java.util.List;
 import java.util.Map;
 import java.util.Optional;
+import java.util.Objects;
 import java.util.Set;
+import java.util.function.LongFunction;
 import java.util.stream.Collectors;
 import javax.xml.XMLConstants;
 import javax.xml.parsers.DocumentBuilder;
@@ -44,7 +47,9 @@ import org.xml.sax.SAXParseException;
  * }</pre>
  *
  * Values read from registers are cached as the file allows; a write makes every feature that
- * depends on the written one read afresh. Not safe for use by several threads at once.
+ * depends on the written one read afresh. Chunk features ({@code ChunkTimestamp}, ...) read the
+ * chunk data of the buffer last given to {@link #attachChunks(LongFunction)}. Not safe for use by
+ * several threads at once.
  */
 public final class NodeMap {
   private static final Set<String> LEGACY =
@@ -58,6 +63,9 @@ public final class NodeMap {
   // Reached through pInvalidator or pSelected: the whole value chain of such a node is stale.
   private final Set<Node> stalesDeeply = Collections.newSetFromMap(new IdentityHashMap<>());
   private final Map<String, String> attributes = new LinkedHashMap<>();
+  private final List<PortNode> chunkPorts = new ArrayList<>();
+  /** The attached buffer's chunks by ID, null while none is attached. */
+  LongFunction<ByteBuffer> chunks;
 
   private NodeMap(RegisterPort port) {
     this.port = port;
@@ -95,6 +103,12 @@ public final class NodeMap {
       f.setAttribute(XMLConstants.ACCESS_EXTERNAL_DTD, "");
       f.setAttribute(XMLConstants.ACCESS_EXTERNAL_SCHEMA, "");
       f.setExpandEntityReferences(false);
+      try {
+        // Every element is visited anyway: building them at once is cheaper than on demand.
+        f.setFeature("http://apache.org/xml/features/dom/defer-node-expansion", false);
+      } catch (ParserConfigurationException e) {
+        // Another DOM implementation: it builds its tree its own way.
+      }
       DocumentBuilder b = f.newDocumentBuilder();
       // The exception carries line and column; the default handler would also print to stderr.
       b.setErrorHandler(new org.xml.sax.helpers.DefaultHandler() {
@@ -130,6 +144,11 @@ public final class NodeMap {
     }
     map.checkCycles();
     map.indexDependents();
+    for (Node n : map.all) {
+      if (n instanceof PortNode && ((PortNode) n).isChunk()) {
+        map.chunkPorts.add((PortNode) n);
+      }
+    }
     return map;
   }
 
@@ -324,6 +343,41 @@ public final class NodeMap {
         m.dropCache();
         todo.addAll(m.references);
       }
+    }
+  }
+
+  /**
+   * Attaches a buffer's chunk data: until the next attachment or {@link #detachChunks()}, a
+   * feature on a port with a {@code ChunkID} reads the bytes of the chunk with that ID, address 0
+   * being the chunk's first byte. The function is asked on every access, so it must answer for
+   * as long as the attachment lasts; a chunk it does not give, or one it cannot give any more
+   * (the exception's message says why), makes the features on it not available. Features on a
+   * read-only buffer are read-only.
+   *
+   * <pre>{@code
+   * features.attachChunks(id -> id == 0x11 ? chunkBytes : null);
+   * long timestamp = features.getInteger("ChunkTimestamp");
+   * }</pre>
+   *
+   * @param chunkById the bytes of the chunk with an ID, from position to limit; null when the
+   *     buffer has no such chunk
+   */
+  public void attachChunks(LongFunction<ByteBuffer> chunkById) {
+    chunks = Objects.requireNonNull(chunkById, "chunkById");
+    chunksChanged();
+  }
+
+  /** Detaches the chunk data: chunk features are not available until the next attachment. */
+  public void detachChunks() {
+    chunks = null;
+    chunksChanged();
+  }
+
+  // Chunk registers are never cached, but nodes built on them may be (a register whose address
+  // a chunk value gives, a pInvalidator naming a chunk feature): a new buffer makes them stale.
+  private void chunksChanged() {
+    for (PortNode p : chunkPorts) {
+      changed(p);
     }
   }
 

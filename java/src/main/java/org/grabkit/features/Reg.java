@@ -126,14 +126,20 @@ final class Reg {
     return (int) length.asLong();
   }
 
-  byte[] read(NodeMap map) {
+  byte[] read(Node owner) {
     long at = address();
     int n = length();
+    if (port != null && port.isChunk()) {
+      // Chunk bytes belong to one buffer: a cached copy would outlive it.
+      byte[] bytes = new byte[n];
+      port.readChunk(owner, at, bytes);
+      return bytes;
+    }
     if (cached != null && cachedAt == at && cached.length == n) {
       return cached.clone();
     }
     byte[] bytes = new byte[n];
-    map.port.read(at, bytes);
+    owner.map.port.read(at, bytes);
     if (caching) {
       cachedAt = at;
       cached = bytes.clone();
@@ -141,15 +147,28 @@ final class Reg {
     return bytes;
   }
 
-  void write(NodeMap map, byte[] bytes) {
+  void write(Node owner, byte[] bytes) {
     long at = address();
-    map.port.write(at, bytes);
+    if (port != null && port.isChunk()) {
+      port.writeChunk(owner, at, bytes);
+      return;
+    }
+    owner.map.port.write(at, bytes);
     if (caching && writeThrough) {
       cachedAt = at;
       cached = bytes.clone();
     } else {
       cached = null;
     }
+  }
+
+  /** Why the port refuses the access, null when it allows it. */
+  String whyNot(boolean write) {
+    if (port == null) {
+      return null;
+    }
+    FeatureAccess p = port.accessMode();
+    return (write ? p.writable() : p.readable()) ? null : "through " + port.name() + ", " + port.whyNot(write);
   }
 
   void drop() {

@@ -30,7 +30,7 @@ public final class RegisterNode extends Node {
   /** @return the bytes, read from the device unless cached */
   public byte[] bytes() {
     checkReadable();
-    return reg.read(map);
+    return reg.read(this);
   }
 
   /**
@@ -44,7 +44,7 @@ public final class RegisterNode extends Node {
       throw new FeatureException(FeatureException.Kind.OUT_OF_RANGE, name(),
           name() + " has " + reg.length() + " bytes, not " + bytes.length);
     }
-    reg.write(map, bytes.clone());
+    reg.write(this, bytes.clone());
     map.changed(this);
   }
 
@@ -73,6 +73,11 @@ public final class RegisterNode extends Node {
   @Override
   void dropCache() {
     reg.drop();
+  }
+
+  @Override
+  Reg register() {
+    return reg;
   }
 
   @Override

@@ -102,7 +102,7 @@ public abstract class StringNode extends Node {
 
     @Override
     String get() {
-      byte[] b = reg.read(map);
+      byte[] b = reg.read(this);
       int end = 0;
       while (end < b.length && b[end] != 0) {
         end++;
@@ -112,7 +112,7 @@ public abstract class StringNode extends Node {
 
     @Override
     void put(String v) {
-      reg.write(map, Arrays.copyOf(v.getBytes(StandardCharsets.UTF_8), reg.length()));
+      reg.write(this, Arrays.copyOf(v.getBytes(StandardCharsets.UTF_8), reg.length()));
     }
 
     @Override
@@ -128,6 +128,11 @@ public abstract class StringNode extends Node {
     @Override
     void dropCache() {
       reg.drop();
+    }
+
+    @Override
+    org.grabkit.features.Reg register() {
+      return reg;
     }
   }
 }

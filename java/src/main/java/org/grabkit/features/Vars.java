@@ -6,12 +6,15 @@ import java.util.HashMap;
 import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Map;
+import java.util.regex.Pattern;
 
 /**
  * The names a node's formulas use: its {@code pVariable}, {@code Constant} and
  * {@code Expression} elements.
  */
 final class Vars {
+  // Compiled once: a large file has thousands of constants.
+  private static final Pattern INTEGER = Pattern.compile("-?(0[xX][0-9a-fA-F]+|\\d+)");
   private final Node owner;
   private final Map<String, Ref> refs = new LinkedHashMap<>();
   private final Map<String, Formula> expressions = new LinkedHashMap<>();
@@ -26,7 +29,7 @@ final class Vars {
       String t = e.getTextContent().trim();
       Number n;
       try {
-        n = t.matches("-?(0[xX][0-9a-fA-F]+|\\d+)") ? (Number) Def.parseLong(t) : (Number) Def.parseDouble(t);
+        n = INTEGER.matcher(t).matches() ? (Number) Def.parseLong(t) : (Number) Def.parseDouble(t);
       } catch (NumberFormatException x) {
         throw def.bad("Constant", "'" + t + "' is not a number");
       }
