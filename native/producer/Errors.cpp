@@ -14,26 +14,37 @@ GenTLException::GenTLException(std::string message, int32_t code) {
 }
 
 namespace {
-template <class E>
-void raiseIfProducerCode(const char* message) {
-  if (message != nullptr) throw E(message);
-}
-
-// The producer's text for its own code; asking may itself answer with such a
-// code, which must not ask again.
+// The producer's text for its last error; asking may itself answer with an
+// error, which must not ask again.
 thread_local bool askingForText = false;
 
-[[noreturn]] void raiseProducerSpecific(int32_t code) {
+std::string producerText() {
   std::string text;
-  if (!askingForText) {
-    askingForText = true;
-    try {
-      text = GCGetLastErrorMessage();
-    } catch (const std::exception&) {
-      // The code alone still says what failed.
-    }
-    askingForText = false;
+  if (askingForText) return text;
+  askingForText = true;
+  try {
+    text = GCGetLastErrorMessage();
+  } catch (const std::exception&) {
+    // The code alone still says what failed.
   }
+  askingForText = false;
+  return text;
+}
+
+// The Java API's loads say what the producer said; the others keep the fixed
+// text of the code.
+template <class E>
+void raiseIfProducerCode(const char* message) {
+  if (message == nullptr) return;
+  if (strictInScope()) {
+    std::string text = producerText();
+    if (!text.empty()) throw E(text);
+  }
+  throw E(message);
+}
+
+[[noreturn]] void raiseProducerSpecific(int32_t code) {
+  std::string text = producerText();
   throw ErrorException(text.empty() ? "GenTL producer reported its own error code" : text, code);
 }
 }  // namespace

@@ -185,8 +185,12 @@ class DiscoveryTest {
     return Stream.of(
         Arguments.of(-10042, "sensor not cooled", ErrorException.class,
             "DevOpenDataStream: sensor not cooled (ID: -10042)"),
+        Arguments.of(gentlJNI.GC_ERR_NOT_IMPLEMENTED_get(), "not yet implemented in this producer",
+            NotImplementedException.class,
+            "DevOpenDataStream: not yet implemented in this producer (ID: -1003)"),
+        // Without a text of the producer's, the code's own.
         Arguments.of(gentlJNI.GC_ERR_NOT_IMPLEMENTED_get(), "", NotImplementedException.class,
-            "DevOpenDataStream: "));
+            "DevOpenDataStream: Requested operation not implemented (ID: -1003)"));
   }
 
   @ParameterizedTest
