@@ -33,6 +33,8 @@ public final class Producer extends Owner {
   private final Path path;
   private final GenTLProducer library;
   private final TransportLayer system;
+  private org.grabkit.gentl.Port systemPort;
+  private java.util.Optional<org.grabkit.features.NodeMap> features;
   private final Map<String, TLInterface> openInterfaces = new LinkedHashMap<>();
 
   private Producer(Path path, GenTLProducer library, TransportLayer system) {
@@ -81,6 +83,23 @@ public final class Producer extends Owner {
   /** @return the producer file */
   public Path path() {
     return path;
+  }
+
+  /**
+   * The producer's own features (of its system module), where it offers a description file for
+   * them: read and parsed on the first call, the same node map after.
+   *
+   * @return the node map, empty when the producer offers none
+   */
+  public java.util.Optional<org.grabkit.features.NodeMap> features() {
+    checkOpen();
+    if (features == null) {
+      if (systemPort == null) {
+        systemPort = Calls.call("TLOpen", system::getPort);
+      }
+      features = ModuleFeatures.of(systemPort, path.getParent());
+    }
+    return features;
   }
 
   /** @return what the producer tells about its system */
@@ -202,6 +221,9 @@ public final class Producer extends Owner {
       Resources.closeAll(new ArrayList<>(openInterfaces.values()));
     } finally {
       openInterfaces.clear();
+      if (systemPort != null) {
+        systemPort.close();
+      }
       try {
         system.close();
       } finally {

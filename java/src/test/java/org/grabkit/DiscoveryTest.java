@@ -181,6 +181,28 @@ class DiscoveryTest {
     }
   }
 
+  /** A producer that describes its own system module reads its features over the module port. */
+  @Test
+  void aProducersOwnFeaturesReadThroughItsSystemPort() {
+    String xml = "<RegisterDescription ModelName=\"System\" VendorName=\"Grabkit\""
+        + " xmlns=\"http://www.genicam.org/GenApi/Version_1_1\">"
+        + "<IntReg Name=\"GenTLVersion\"><Address>0x2000</Address><Length>4</Length>"
+        + "<AccessMode>RO</AccessMode><pPort>TLPort</pPort></IntReg>"
+        + "<Port Name=\"TLPort\"/></RegisterDescription>";
+    byte[] file = xml.getBytes(java.nio.charset.StandardCharsets.UTF_8);
+    try (Producer producer = twins()) {
+      answer("GCGetNumPortURLs", ANY, u32(1));
+      answer("GCGetPortURLInfo", gentlJNI.URL_INFO_URL_get(),
+          text("Local:system.xml;1000;" + Integer.toHexString(file.length)));
+      answer("GCReadPort", 0x1000, file);
+      answer("GCReadPort", 0x2000, u32(0x0105));
+      assertEquals(0x0105, producer.features().orElseThrow().getInteger("GenTLVersion"));
+    }
+    try (Producer simulated = Producer.openSimulated()) {
+      assertTrue(simulated.features().isEmpty(), "its modules offer no description file");
+    }
+  }
+
   static Stream<Arguments> streamFailures() {
     return Stream.of(
         Arguments.of(-10042, "sensor not cooled", ErrorException.class,
