@@ -149,10 +149,7 @@ final class FloatKinds {
 
   /** {@code Converter}: a float computed from another node, both ways. */
   static final class Converter extends FloatNode {
-    private Vars vars;
-    private Formula to;
-    private Formula from;
-    private Node target;
+    private final Conversion conversion = new Conversion(false);
 
     Converter(NodeMap map, Def def) {
       super(map, def);
@@ -161,56 +158,38 @@ final class FloatKinds {
     @Override
     void link() {
       super.link();
-      vars = new Vars(this);
-      to = vars.formula("FormulaTo", require("FormulaTo"));
-      from = vars.formula("FormulaFrom", require("FormulaFrom"));
-      vars.check("FormulaTo", to, "FROM");
-      vars.check("FormulaFrom", from, "TO");
-      target = use("pValue", require("pValue"));
-    }
-
-    private String require(String element) {
-      String t = def.text(element);
-      if (t == null) {
-        throw def.bad(element, "missing");
-      }
-      return t;
-    }
-
-    private double convert(Number raw) {
-      return from.evaluateFloat(vars.variables(false, "TO", raw));
+      conversion.linkBothWays(this);
     }
 
     @Override
     double get() {
-      return convert(target.number());
+      return conversion.get().doubleValue();
     }
 
     @Override
     void put(double v) {
-      target.setNumber(to.evaluateFloat(vars.variables(false, "FROM", v)));
+      conversion.put(v);
     }
 
     @Override
     double lo() {
-      return Math.min(convert(target.numberMin()), convert(target.numberMax()));
+      return conversion.lo().doubleValue();
     }
 
     @Override
     double hi() {
-      return Math.max(convert(target.numberMin()), convert(target.numberMax()));
+      return conversion.hi().doubleValue();
     }
 
     @Override
     Node accessVia() {
-      return target;
+      return conversion.target();
     }
   }
 
   /** {@code SwissKnife}: a read-only float formula. */
   static final class SwissKnife extends FloatNode {
-    private Vars vars;
-    private Formula formula;
+    private final Conversion conversion = new Conversion(false);
 
     SwissKnife(NodeMap map, Def def) {
       super(map, def);
@@ -219,18 +198,12 @@ final class FloatKinds {
     @Override
     void link() {
       super.link();
-      vars = new Vars(this);
-      String f = def.text("Formula");
-      if (f == null) {
-        throw def.bad("Formula", "missing");
-      }
-      formula = vars.formula("Formula", f);
-      vars.check("Formula", formula);
+      conversion.linkFormula(this);
     }
 
     @Override
     double get() {
-      return formula.evaluateFloat(vars.variables(false, null, null));
+      return conversion.formulaValue().doubleValue();
     }
 
     @Override

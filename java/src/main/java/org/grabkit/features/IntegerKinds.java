@@ -298,10 +298,7 @@ final class IntegerKinds {
 
   /** {@code IntConverter}: an integer computed from another node, both ways. */
   static final class Converter extends IntegerNode {
-    private Vars vars;
-    private Formula to;
-    private Formula from;
-    private Node target;
+    private final Conversion conversion = new Conversion(true);
 
     Converter(NodeMap map, Def def) {
       super(map, def);
@@ -310,56 +307,38 @@ final class IntegerKinds {
     @Override
     void link() {
       super.link();
-      vars = new Vars(this);
-      to = vars.formula("FormulaTo", require("FormulaTo"));
-      from = vars.formula("FormulaFrom", require("FormulaFrom"));
-      vars.check("FormulaTo", to, "FROM");
-      vars.check("FormulaFrom", from, "TO");
-      target = use("pValue", require("pValue"));
-    }
-
-    private String require(String element) {
-      String t = def.text(element);
-      if (t == null) {
-        throw def.bad(element, "missing");
-      }
-      return t;
-    }
-
-    private long convert(Number raw) {
-      return from.evaluateInteger(vars.variables(true, "TO", raw));
+      conversion.linkBothWays(this);
     }
 
     @Override
     long get() {
-      return convert(target.number());
+      return conversion.get().longValue();
     }
 
     @Override
     void put(long v) {
-      target.setNumber(to.evaluateInteger(vars.variables(true, "FROM", v)));
+      conversion.put(v);
     }
 
     @Override
     long lo() {
-      return Math.min(convert(target.numberMin()), convert(target.numberMax()));
+      return conversion.lo().longValue();
     }
 
     @Override
     long hi() {
-      return Math.max(convert(target.numberMin()), convert(target.numberMax()));
+      return conversion.hi().longValue();
     }
 
     @Override
     Node accessVia() {
-      return target;
+      return conversion.target();
     }
   }
 
   /** {@code IntSwissKnife}: a read-only integer formula. */
   static final class SwissKnife extends IntegerNode {
-    private Vars vars;
-    private Formula formula;
+    private final Conversion conversion = new Conversion(true);
 
     SwissKnife(NodeMap map, Def def) {
       super(map, def);
@@ -368,18 +347,12 @@ final class IntegerKinds {
     @Override
     void link() {
       super.link();
-      vars = new Vars(this);
-      String f = def.text("Formula");
-      if (f == null) {
-        throw def.bad("Formula", "missing");
-      }
-      formula = vars.formula("Formula", f);
-      vars.check("Formula", formula);
+      conversion.linkFormula(this);
     }
 
     @Override
     long get() {
-      return formula.evaluateInteger(vars.variables(true, null, null));
+      return conversion.formulaValue().longValue();
     }
 
     @Override
