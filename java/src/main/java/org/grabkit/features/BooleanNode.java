@@ -69,8 +69,7 @@ public final class BooleanNode extends Node {
     } else if (t.equalsIgnoreCase("false") || t.equals("0")) {
       setValue(false);
     } else {
-      throw new FeatureException(FeatureException.Kind.BAD_VALUE, name(),
-          name() + ": '" + text + "' is neither true nor false");
+      throw badText(text, "neither true nor false");
     }
   }
 

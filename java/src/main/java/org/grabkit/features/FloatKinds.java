@@ -132,16 +132,6 @@ final class FloatKinds {
     }
 
     @Override
-    FeatureAccess ownAccess() {
-      return reg.access();
-    }
-
-    @Override
-    void dropCache() {
-      reg.drop();
-    }
-
-    @Override
     Reg register() {
       return reg;
     }

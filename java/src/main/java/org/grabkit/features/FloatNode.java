@@ -102,8 +102,7 @@ public abstract class FloatNode extends Node {
     try {
       v = Def.parseDouble(text);
     } catch (NumberFormatException e) {
-      throw new FeatureException(FeatureException.Kind.BAD_VALUE, name(),
-          name() + ": '" + text + "' is not a number");
+      throw badText(text, "not a number");
     }
     setValue(v);
   }

@@ -191,16 +191,6 @@ final class IntegerKinds {
     }
 
     @Override
-    FeatureAccess ownAccess() {
-      return reg.access();
-    }
-
-    @Override
-    void dropCache() {
-      reg.drop();
-    }
-
-    @Override
     Reg register() {
       return reg;
     }

@@ -86,8 +86,7 @@ public abstract class IntegerNode extends Node {
     try {
       v = Def.parseLong(text);
     } catch (NumberFormatException e) {
-      throw new FeatureException(FeatureException.Kind.BAD_VALUE, name(),
-          name() + ": '" + text + "' is not an integer");
+      throw badText(text, "not an integer");
     }
     setValue(v);
   }

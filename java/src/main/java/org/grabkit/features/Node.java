@@ -207,6 +207,11 @@ public abstract class Node {
 
   /** The access this node's type and the nodes it goes through allow. */
   FeatureAccess ownAccess() {
+    // A node with a register of its own answers from it, so no register kind repeats this.
+    Reg reg = register();
+    if (reg != null) {
+      return reg.access();
+    }
     Node via = accessVia();
     return via == null ? FeatureAccess.RW : via.accessMode();
   }
@@ -275,6 +280,12 @@ public abstract class Node {
         name() + " is " + article(kind()) + ", not " + wanted);
   }
 
+  // One wording for text that does not parse, whatever the kind of node.
+  final FeatureException badText(String text, String what) {
+    return new FeatureException(FeatureException.Kind.BAD_VALUE, name(),
+        name() + ": '" + text + "' is " + what);
+  }
+
   static String article(String word) {
     return ("AEIOU".indexOf(word.charAt(0)) >= 0 ? "an " : "a ") + word;
   }
@@ -312,7 +323,12 @@ public abstract class Node {
   }
 
   /** Forgets what was read from the device. */
-  void dropCache() {}
+  void dropCache() {
+    Reg reg = register();
+    if (reg != null) {
+      reg.drop();
+    }
+  }
 
   @Override
   public String toString() {

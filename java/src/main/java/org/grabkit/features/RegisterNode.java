@@ -59,20 +59,9 @@ public final class RegisterNode extends Node {
     try {
       b = HexFormat.of().parseHex(text.trim());
     } catch (IllegalArgumentException e) {
-      throw new FeatureException(FeatureException.Kind.BAD_VALUE, name(),
-          name() + ": '" + text + "' is not hexadecimal bytes");
+      throw badText(text, "not hexadecimal bytes");
     }
     setBytes(b);
-  }
-
-  @Override
-  FeatureAccess ownAccess() {
-    return reg.access();
-  }
-
-  @Override
-  void dropCache() {
-    reg.drop();
   }
 
   @Override

@@ -121,16 +121,6 @@ public abstract class StringNode extends Node {
     }
 
     @Override
-    FeatureAccess ownAccess() {
-      return reg.access();
-    }
-
-    @Override
-    void dropCache() {
-      reg.drop();
-    }
-
-    @Override
     org.grabkit.features.Reg register() {
       return reg;
     }
