@@ -142,7 +142,7 @@ public final class Main {
             "usage: grabkit [--cti PATH] COMMAND [OPTIONS]\n\n"
                 + "Machine-vision cameras through GenTL producers.\n\nCommands:\n");
     for (Command c : COMMANDS) {
-      text.append(String.format("  %-8s %s%n", c.name(), c.summary()));
+      text.append(String.format("  %-9s %s%n", c.name(), c.summary()));
     }
     return text.append(
             "\nProducers: --cti PATH (a .cti file or a directory of them), else the files and\n"
