@@ -111,7 +111,7 @@ final class FeaturesCommand extends Command {
   }
 
   /** One feature; a failure to read a part shows in place of that part, not as an error. */
-  static String line(Node n) {
+  private static String line(Node n) {
     StringBuilder text = new StringBuilder(n.name());
     String access;
     try {

@@ -250,6 +250,14 @@ class MainTest {
     assertError(2, "grabkit: get needs at least one feature name\nTry 'grabkit get --help'.\n",
         "get");
     assertError(3, "grabkit: no feature name contains 'Zoom'\n", "features", "Zoom");
+    assertError(3, "grabkit: cannot read /no/such.txt\n", "settings", "load", "/no/such.txt");
+    assertError(
+        2,
+        "grabkit: settings needs 'save FILE' or 'load FILE'\nTry 'grabkit settings --help'.\n",
+        "settings",
+        "show");
+    assertError(1, "grabkit: AcquisitionStart is a Command, not a value\n",
+        "get", "AcquisitionStart");
   }
 
   @Test
