@@ -38,6 +38,11 @@ abstract class Command {
     return valued;
   }
 
+  /** @return its options that take no value */
+  Set<String> flags() {
+    return Set.of();
+  }
+
   /** @return the exit code */
   abstract int run(Options options, Session session);
 }

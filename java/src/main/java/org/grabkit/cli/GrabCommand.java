@@ -2,6 +2,7 @@ package org.grabkit.cli;
 
 import java.nio.file.Path;
 import java.time.Duration;
+import java.util.List;
 import java.util.Optional;
 import java.util.Set;
 import org.grabkit.AccessMode;
@@ -19,9 +20,9 @@ final class GrabCommand extends Command {
     super(
         "grab",
         "acquire frames, show the rate, write the last one as PNG",
-        Set.of("--frames", "--device", "--buffers", "--png", "--timeout"),
+        Set.of("--frames", "--device", "--buffers", "--png", "--timeout", "--set"),
         "usage: grabkit [--cti PATH] grab [--frames N] [--device NAME] [--buffers K] [--png FILE]",
-        "                                 [--timeout MS]",
+        "                                 [--timeout MS] [--set NAME=VALUE]...",
         "",
         "Acquires N frames, showing frames, fps, MB/s, incomplete frames and underruns (frames",
         "the camera lost for want of a free buffer) on a live line on standard error, then a",
@@ -31,7 +32,9 @@ final class GrabCommand extends Command {
         "                 (default: the first one listed)",
         "  --buffers K    how many buffers to cycle (default 8)",
         "  --png FILE     write the last frame there (Mono8, Mono16 or RGB8)",
-        "  --timeout MS   how long to wait for each frame (default 5000)");
+        "  --timeout MS   how long to wait for each frame (default 5000)",
+        "  --set NAME=VALUE  set a feature before the stream starts, as 'grabkit set' does",
+        "                 (repeatable, applied in order; --set COMMAND runs a command)");
   }
 
   @Override
@@ -43,10 +46,17 @@ final class GrabCommand extends Command {
     int buffers = (int) Math.min(options.number("--buffers", 8, 1), 1024);
     Duration timeout = Duration.ofMillis(options.number("--timeout", 5000, 0));
     Optional<Path> png = options.value("--png").map(Path::of);
+    List<String> edits = options.values("--set");
+    SetCommand.check(edits);
     return session.withCamera(
         options.value("--device"),
         AccessMode.CONTROL,
-        camera -> grab(camera, frames, buffers, timeout, png, session));
+        camera -> {
+          if (!edits.isEmpty()) {
+            SetCommand.apply(camera.features(), edits, session);
+          }
+          return grab(camera, frames, buffers, timeout, png, session);
+        });
   }
 
   private static int grab(

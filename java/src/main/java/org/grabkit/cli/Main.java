@@ -11,17 +11,26 @@ import java.util.Map;
 import java.util.NoSuchElementException;
 import java.util.Optional;
 import java.util.Set;
+import org.grabkit.features.FeatureException;
 import org.grabkit.gentl.GenTLException;
 import org.grabkit.gentl.TimeoutException;
 
 /**
- * The {@code grabkit} command-line tool: {@code info}, {@code grab}, {@code regs} and {@code xml}
- * on the producers named by {@code --cti} or {@code GENICAM_GENTL64_PATH}, else on the simulated
+ * The {@code grabkit} command-line tool: {@code info}, {@code features}, {@code get}, {@code set},
+ * {@code grab}, {@code settings}, {@code regs} and {@code xml} on the producers named by {@code --cti} or {@code GENICAM_GENTL64_PATH}, else on the simulated
  * camera that the jar carries. Errors are one line on standard error and a non-zero exit code.
  */
 public final class Main {
   private static final List<Command> COMMANDS =
-      List.of(new InfoCommand(), new GrabCommand(), new RegsCommand(), new XmlCommand());
+      List.of(
+          new InfoCommand(),
+          new FeaturesCommand(),
+          new GetCommand(),
+          new SetCommand(),
+          new GrabCommand(),
+          new SettingsCommand(),
+          new RegsCommand(),
+          new XmlCommand());
   private static final Set<String> GLOBAL_VALUED = Set.of("--cti");
   private static final Set<String> HELP = Set.of("--help", "-h");
 
@@ -45,8 +54,8 @@ public final class Main {
    * @param env the environment to read {@code GENICAM_GENTL64_PATH} from
    * @param out standard output
    * @param err standard error
-   * @return the exit code: 0 success, 1 failure, 2 usage error, 3 producer file or device not
-   *     found or the device name ambiguous, 4 time-out
+   * @return the exit code: 0 success, 1 failure, 2 usage error, 3 producer file, device or
+   *     feature not found or the device name ambiguous, 4 time-out
    */
   public static int run(String[] args, Map<String, String> env, PrintStream out, PrintStream err) {
     Optional<Command> command = Optional.empty();
@@ -55,7 +64,9 @@ public final class Main {
       command = findCommand(rest);
       Set<String> valued = new HashSet<>(GLOBAL_VALUED);
       command.ifPresent(c -> valued.addAll(c.valued()));
-      Options options = Options.parse(rest, valued, HELP);
+      Set<String> flags = new HashSet<>(HELP);
+      command.ifPresent(c -> flags.addAll(c.flags()));
+      Options options = Options.parse(rest, valued, flags);
       if (options.has("--help") || options.has("-h")) {
         out.println(command.map(Command::help).orElseGet(Main::overview));
         return CliException.OK;
@@ -74,6 +85,9 @@ public final class Main {
         err.println("Try 'grabkit " + command.map(c -> c.name() + " ").orElse("") + "--help'.");
       }
       return e.exitCode();
+    } catch (FeatureException e) {
+      err.println("grabkit: " + e.getMessage());
+      return exitCode(e.kind());
     } catch (TimeoutException e) {
       err.println("grabkit: timed out: " + e.getMessage());
       return CliException.TIMEOUT;
@@ -88,6 +102,18 @@ public final class Main {
     } catch (GenTLException | UnsupportedOperationException | IllegalStateException e) {
       err.println("grabkit: " + e.getMessage());
       return CliException.FAILURE;
+    }
+  }
+
+  /** A missing feature is "not found" and a late command a time-out, as for devices and frames. */
+  private static int exitCode(FeatureException.Kind kind) {
+    switch (kind) {
+      case UNKNOWN_FEATURE:
+        return CliException.NOT_FOUND;
+      case TIMEOUT:
+        return CliException.TIMEOUT;
+      default:
+        return CliException.FAILURE;
     }
   }
 
@@ -116,14 +142,15 @@ public final class Main {
             "usage: grabkit [--cti PATH] COMMAND [OPTIONS]\n\n"
                 + "Machine-vision cameras through GenTL producers.\n\nCommands:\n");
     for (Command c : COMMANDS) {
-      text.append(String.format("  %-6s %s%n", c.name(), c.summary()));
+      text.append(String.format("  %-9s %s%n", c.name(), c.summary()));
     }
     return text.append(
             "\nProducers: --cti PATH (a .cti file or a directory of them), else the files and\n"
                 + "directories listed in GENICAM_GENTL64_PATH (':'-separated), else the simulated\n"
                 + "camera in the jar.\n"
-                + "Exit codes: 0 success, 1 failure, 2 usage error, 3 producer or device not"
-                + " found\n(or the device name fits several), 4 time-out.\n"
+                + "Exit codes: 0 success, 1 failure, 2 usage error, 3 producer, device or feature"
+                + " not\nfound (or the device name fits several), 4 time-out (of a frame or a"
+                + " command).\n"
                 + "Run 'grabkit COMMAND --help' for a command's options.")
         .toString();
   }

@@ -9,7 +9,7 @@ import java.util.Set;
 
 /** A command line split into {@code --name value} options, switches and positional words. */
 final class Options {
-  private final Map<String, String> values = new HashMap<>();
+  private final Map<String, List<String>> values = new HashMap<>();
   private final List<String> switches = new ArrayList<>();
   private final List<String> positional = new ArrayList<>();
 
@@ -31,9 +31,9 @@ final class Options {
         o.switches.add(name);
       } else if (valued.contains(name)) {
         if (eq >= 0) {
-          o.values.put(name, arg.substring(eq + 1));
+          o.values.computeIfAbsent(name, k -> new ArrayList<>()).add(arg.substring(eq + 1));
         } else if (i + 1 < args.size()) {
-          o.values.put(name, args.get(++i));
+          o.values.computeIfAbsent(name, k -> new ArrayList<>()).add(args.get(++i));
         } else {
           throw CliException.usage(name + " needs a value");
         }
@@ -50,8 +50,15 @@ final class Options {
     return switches.contains(flag);
   }
 
+  /** The option's value; given more than once, the last one wins. */
   Optional<String> value(String name) {
-    return Optional.ofNullable(values.get(name));
+    List<String> all = values(name);
+    return all.isEmpty() ? Optional.empty() : Optional.of(all.get(all.size() - 1));
+  }
+
+  /** Every value of a repeatable option, in command-line order. */
+  List<String> values(String name) {
+    return values.getOrDefault(name, List.of());
   }
 
   List<String> positional() {

@@ -1,6 +1,7 @@
 package org.grabkit.cli;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.awt.image.BufferedImage;
@@ -154,6 +155,66 @@ class MainTest {
   }
 
   @Test
+  void featuresShowsTheTreeWithValuesRangesAndAccess() {
+    Run r = run("features");
+    assertEquals(0, r.code(), r.err());
+    assertTrue(r.out().startsWith("Root\n"), r.out());
+    assertTrue(r.out().contains("\n    Width = 640  [1..16384]  RW\n"), r.out());
+    assertTrue(r.out().matches("(?s).*\n    PixelFormat = Mono8  \\{Mono8, .*\\}  RW\n.*"), r.out());
+    assertTrue(r.out().contains("\n    AcquisitionStart  (command)  WO\n"), r.out());
+    assertTrue(r.out().contains("\n    PayloadSize = 307200  RO\n"), r.out());
+    assertFalse(r.out().contains("TLParamsLocked"), r.out());
+    Run filtered = run("features", "wIDth");
+    assertEquals(0, filtered.code(), filtered.err());
+    assertEquals(
+        "Root\n  ImageFormatControl\n    Width = 640  [1..16384]  RW\n    WidthMax = 16384  RO\n",
+        filtered.out());
+    Run invisible = run("features", "--all", "TLParams");
+    assertEquals(0, invisible.code(), invisible.err());
+    assertTrue(invisible.out().contains("TLParamsLocked = 0  [0..1]  RW"), invisible.out());
+  }
+
+  @Test
+  void getPrintsAndSetWritesFeaturesByName() {
+    Run get = run("get", "Width", "PixelFormat");
+    assertEquals(0, get.code(), get.err());
+    assertEquals("Width = 640\nPixelFormat = Mono8\n", get.out());
+    // Each run opens the camera anew at its defaults: set shows what it read back.
+    Run set = run("set", "Width=320", "PixelFormat=Mono16", "AcquisitionStop");
+    assertEquals(0, set.code(), set.err());
+    assertEquals("Width = 320\nPixelFormat = Mono16\nExecuted AcquisitionStop\n", set.out());
+  }
+
+  @Test
+  void settingsSaveWritesAFileThatLoadApplies(@TempDir Path dir) throws Exception {
+    Path file = dir.resolve("cam.txt");
+    Run save = run("settings", "save", file.toString());
+    assertEquals(0, save.code(), save.err());
+    assertTrue(Files.readString(file).contains("\nWidth = 640\n"), Files.readString(file));
+    Run load = run("settings", "load", file.toString());
+    assertEquals(0, load.code(), load.err());
+    assertEquals("Applied " + file + "\n", load.out());
+    Path bad = Files.writeString(dir.resolve("bad.txt"), "Widht = 5\n# fine\nHeight = 480\n");
+    Run failed = run("settings", "load", bad.toString());
+    assertEquals(1, failed.code());
+    assertEquals(
+        bad + ": line 1: no feature is named Widht; did you mean Width?\n", failed.out());
+    assertEquals("grabkit: 1 line of " + bad + " could not be applied\n", failed.err());
+  }
+
+  @Test
+  void grabSetsFeaturesBeforeTheStreamStarts(@TempDir Path dir) throws Exception {
+    Path png = dir.resolve("narrow.png");
+    Run r =
+        run("grab", "--frames", "2", "--set", "Width=320", "--set", "PixelFormat=Mono8",
+            "--png", png.toString());
+    assertEquals(0, r.code(), r.err());
+    assertTrue(r.out().startsWith("Width = 320\nPixelFormat = Mono8\nGrabbed 2 frames"), r.out());
+    assertTrue(r.out().contains(", 320x480 Mono8"), r.out());
+    assertEquals(320, ImageIO.read(png.toFile()).getWidth());
+  }
+
+  @Test
   void errorsAreOneLineWithTheirExitCode() {
     assertError(3, "grabkit: no such producer file: /no/such.cti\n", "--cti", "/no/such.cti", "info");
     assertError(
@@ -179,6 +240,35 @@ class MainTest {
         "regs",
         "peek",
         "0");
+    assertError(3, "grabkit: no feature is named Widht; did you mean Width?\n", "get", "Widht");
+    assertError(3, "grabkit: no feature is named Widht; did you mean Width?\n",
+        "grab", "--set", "Widht=320");
+    assertError(2, "grabkit: Width is no command: give Width=VALUE\nTry 'grabkit set --help'.\n",
+        "set", "Width");
+    assertError(2, "grabkit: '=5' names no feature: NAME=VALUE or COMMAND\n"
+        + "Try 'grabkit set --help'.\n", "set", "=5");
+    assertError(2, "grabkit: get needs at least one feature name\nTry 'grabkit get --help'.\n",
+        "get");
+    assertError(3, "grabkit: no feature name contains 'Zoom'\n", "features", "Zoom");
+    assertError(3, "grabkit: cannot read /no/such.txt\n", "settings", "load", "/no/such.txt");
+    assertError(
+        2,
+        "grabkit: settings needs 'save FILE' or 'load FILE'\nTry 'grabkit settings --help'.\n",
+        "settings",
+        "show");
+    assertError(1, "grabkit: AcquisitionStart is a Command, not a value\n",
+        "get", "AcquisitionStart");
+  }
+
+  @Test
+  void aValueTheFeatureRefusesNamesTheFeatureAndWhy() {
+    for (String edit : List.of("Width=99999", "Width=wide", "PixelFormat=Mono12")) {
+      Run r = run("set", edit);
+      assertEquals(1, r.code(), r.err());
+      String name = edit.substring(0, edit.indexOf('='));
+      assertTrue(r.err().startsWith("grabkit: ") && r.err().contains(name), r.err());
+      assertEquals(1, r.err().lines().count(), r.err());
+    }
   }
 
   private static void assertError(int code, String err, String... args) {
@@ -189,7 +279,7 @@ class MainTest {
   }
 
   @ParameterizedTest
-  @ValueSource(strings = {"info", "grab", "regs", "xml"})
+  @ValueSource(strings = {"info", "features", "get", "set", "grab", "settings", "regs", "xml"})
   void everyCommandHasHelp(String command) {
     Run r = run(command, "--help");
     assertEquals(0, r.code());
