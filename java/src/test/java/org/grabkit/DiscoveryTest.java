@@ -26,6 +26,7 @@ import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.Arguments;
+import org.junit.jupiter.params.provider.CsvSource;
 import org.junit.jupiter.params.provider.MethodSource;
 
 /**
@@ -61,7 +62,8 @@ class DiscoveryTest {
   }
 
   @Test
-  void loadAllCarriesOnPastBadFilesAndLoadsEachFileOnce(@TempDir Path root) throws Exception {
+  void loadAllCarriesOnPastBadFilesAndListsEachFileAndCameraOnce(@TempDir Path root)
+      throws Exception {
     Machine m = new Machine(root);
     try (LoadedProducers loaded = Producers.loadAll(m.pathList)) {
       assertEquals(
@@ -75,14 +77,7 @@ class DiscoveryTest {
               "it has no GCInitLib, so it is no GenTL producer (ID: -10001)",
               "no such file or directory"),
           loaded.failures().stream().map(LoadFailure::message).toList());
-    }
-  }
-
-  @Test
-  void oneCameraSeenThroughTwoProducersIsListedOnceAndOpensThroughAFreeRoute(@TempDir Path root)
-      throws Exception {
-    Machine m = new Machine(root);
-    try (LoadedProducers loaded = Producers.loadAll(List.of(m.sim, m.simCopy))) {
+      // One camera seen through two producers is listed once and opens through a free route.
       Cameras cameras = loaded.cameras();
       assertEquals(
           List.of("SimCam0 in a-sim.cti", "SimCam3D in a-sim.cti"),
@@ -101,16 +96,9 @@ class DiscoveryTest {
     }
   }
 
-  static Stream<Arguments> simNames() {
-    return Stream.of(
-        Arguments.of("SimCam3D", "SimCam3D"),
-        Arguments.of("GKS-0000", "SimCam0"),
-        Arguments.of("sim3d", "SimCam3D"),
-        Arguments.of("Grabkit SimCam (SimCam0)", "SimCam0"));
-  }
-
   @ParameterizedTest
-  @MethodSource("simNames")
+  @CsvSource({"SimCam3D, SimCam3D", "GKS-0000, SimCam0", "sim3d, SimCam3D",
+      "'Grabkit SimCam (SimCam0)', SimCam0"})
   void aCameraOpensByIdSerialUserNameOrDisplayName(String name, String id) {
     try (LoadedProducers loaded = Producers.loadAll(List.of(Producers.simulated()))) {
       assertEquals(id, loaded.cameras().find(name).device().id());
@@ -221,12 +209,9 @@ class DiscoveryTest {
       int code, String producerText, Class<? extends GenTLException> type, String start) {
     try (Producer producer = twins();
         Camera camera = producer.openCamera("Dev0")) {
-      byte[] codeBytes = ByteBuffer.allocate(4).order(ByteOrder.nativeOrder()).putInt(code).array();
       byte[] textBytes = text(producerText);
-      byte[] lastError = new byte[codeBytes.length + textBytes.length];
-      System.arraycopy(codeBytes, 0, lastError, 0, codeBytes.length);
-      System.arraycopy(textBytes, 0, lastError, codeBytes.length, textBytes.length);
-      answer("GCGetLastError", ANY, lastError);
+      answer("GCGetLastError", ANY, ByteBuffer.allocate(4 + textBytes.length)
+          .order(ByteOrder.nativeOrder()).putInt(code).put(textBytes).array());
       TestProducerControl.setAnswer("DevOpenDataStream", ANY, code, null);
       GenTLException e = assertThrows(type, () -> camera.openStream("Stream0"));
       assertTrue(e.getMessage().startsWith(start), e.getMessage());

@@ -106,7 +106,7 @@ class ChunkTest {
   }
 
   @Test
-  void readsPastTheChunkNameTheFeature() {
+  void readsPastTheChunkNameTheFeatureAndWritesReachOnlyAWritableChunk() {
     attach(chunk(0, 640, 1, 10, 1));
     FeatureException beyond = failure("ChunkBeyond");
     assertEquals(FeatureException.Kind.NOT_READABLE, beyond.kind());
@@ -116,10 +116,6 @@ class ChunkTest {
     attach(ByteBuffer.allocate(16).limit(6));
     assertEquals("ChunkExposureTime needs bytes 12 to 19 of chunk 0x11, which has 6 bytes",
         failure("ChunkExposureTime").getMessage());
-  }
-
-  @Test
-  void writesReachOnlyAWritableChunk() {
     ByteBuffer chunk = chunk(4, 640, 1, 10, 1);
     attach(chunk);
     map.setInteger("ChunkWidth", 700);

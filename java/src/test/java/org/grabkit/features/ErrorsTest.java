@@ -75,14 +75,11 @@ class ErrorsTest {
   }
 
   @Test
-  void xmlErrorsGiveLineAndColumn() {
+  void xmlErrorsGiveLineAndColumnAndUnusedUnknownTypesAreIgnored() {
     String broken = "<RegisterDescription>\n  <Integer Name=\"A\">\n</RegisterDescription>";
     FeatureException e = refused(FeatureException.Kind.INVALID_FILE, () -> NodeMap.parse(broken, new FakePort(8)));
     assertTrue(e.getMessage().startsWith("description file, line 3, column 3: "), e.getMessage());
-  }
-
-  @Test
-  void unusedUnknownTypesAreIgnored() {
+    // Unused unknown types are no error.
     NodeMap m = NodeMap.parse(FakePort.file("<Gadget Name=\"G\"/><Group Comment=\"x\">"
         + "<Integer Name=\"A\"><Value>1</Value></Integer></Group>"), new FakePort(8));
     assertEquals(1, m.getInteger("A"));

@@ -28,54 +28,35 @@ class FormulaTest {
     assertEquals(expected, actual, delta);
   }
 
-  @Nested
-  class PrecedenceAndAssociativity {
-    @ParameterizedTest(name = "{0} = {1}")
-    @CsvSource(
-        delimiterString = " => ",
-        value = {
-          "2+3*4 => 14",
-          "(2+3)*4 => 20",
-          "10-4-3 => 3",
-          "100/10/5 => 2",
-          "7%4*2 => 6",
-          "2**3**2 => 512",
-          "-2**2 => 4",
-          "2*3**2 => 18",
-          "- -3 => 3",
-          "+-+3 => -3",
-          "-~1 => 2",
-          "!0+1 => 2",
-          "1+2<<3 => 24",
-          "1<<3+1 => 16",
-          "1<2=1 => 1",
-          "2>1<>1 => 0",
-          "3^1&2 => 3",
-          "6|1^7 => 6",
-          "1|6&3 => 3",
-          "2=2&&3 => 1",
-          "1||0&&0 => 1",
-          "1?2:3?4:5 => 2",
-          "0?2:3?4:5 => 4",
-          "0?2:0?4:5 => 5",
-          "1?0?6:7:8 => 7",
-          "0||0?1+1:2*3 => 6",
-          "'  2 +\t3\n*4 ' => 14",
-        })
-    void bindLikeC(String text, long expected) {
-      assertEquals(expected, integer(text));
-      assertEquals(expected, real(text), 0);
-    }
-  }
-
-  @Nested
-  class OperatorsAndLiterals {
-    @ParameterizedTest(name = "{0} = {1} as integer, {2} as float")
-    @CsvSource(
-        delimiterString = " => ",
-        value = {
+  /** Integer and float results side by side: integers wrap and truncate, floats do not. */
+  @ParameterizedTest(name = "{0} = {1} as integer, {2} as float")
+  @CsvSource(
+      delimiterString = " => ",
+      value = {
+          // precedence and associativity as in C
+          "2+3*4 => 14 => 14",
+          "10-4-3 => 3 => 3",
+          "7%4*2 => 6 => 6",
+          "2**3**2 => 512 => 512",
+          "-2**2 => 4 => 4",
+          "2*3**2 => 18 => 18",
+          "+-+3 => -3 => -3",
+          "-~1 => 2 => 2",
+          "!0+1 => 2 => 2",
+          "1+2<<3 => 24 => 24",
+          "1<<3+1 => 16 => 16",
+          "1<2=1 => 1 => 1",
+          "2>1<>1 => 0 => 0",
+          "3^1&2 => 3 => 3",
+          "6|1^7 => 6 => 6",
+          "1|6&3 => 3 => 3",
+          "2=2&&3 => 1 => 1",
+          "1||0&&0 => 1 => 1",
+          "0?2:3?4:5 => 4 => 4",
+          "1?0?6:7:8 => 7 => 7",
+          "0||0?1+1:2*3 => 6 => 6",
+          "'  2 +\t3\n*4 ' => 14 => 14",
           // literals
-          "0x10 => 16 => 16",
           "0XfF => 255 => 255",
           "0xFFFFFFFFFFFFFFFF => -1 => -1",
           "0x8000000000000000 => -9223372036854775808 => -9.223372036854775808e18",
@@ -83,15 +64,12 @@ class FormulaTest {
           "18446744073709551615 => -1 => 1.8446744073709552e19",
           "1.5e-3 => 0 => 0.0015",
           "1.5E+2 => 150 => 150",
-          "1e3 => 1000 => 1000",
           "1. => 1 => 1",
           ".5+.5 => 0 => 1",
           // arithmetic: integers wrap and truncate, floats do not
           "7/2 => 3 => 3.5",
           "-7/2 => -3 => -3.5",
-          "7/-2 => -3 => -3.5",
           "-7%2 => -1 => -1",
-          "7%-2 => 1 => 1",
           "7.5%2 => 1 => 1",
           "9223372036854775807+1 => -9223372036854775808 => 9.223372036854775808e18",
           "3*0x5555555555555556 => 2 => 1.8446744073709552e19",
@@ -104,30 +82,22 @@ class FormulaTest {
           "-1**-4 => 1 => 1",
           "2**0.5 => 1 => 1.4142135623730951",
           // bits: floats truncate their operands
-          "~0 => -1 => -1",
           "~0.5 => -1 => -1",
           "5.9&3.9 => 1 => 1",
           "1.9|4 => 5 => 5",
-          "6^3 => 5 => 5",
           "-16>>2 => -4 => -4",
           "-1>>63 => -1 => -1",
-          "1<<64 => 1 => 1",
           "1<<65 => 2 => 2",
           "1<<-1 => -9223372036854775808 => -9.223372036854775808e18",
           "1<<3.9 => 8 => 8",
           // comparisons and logic give 1 or 0
-          "3<>4 => 1 => 1",
           "3!=3 => 0 => 0",
           "3==3 => 1 => 1",
           "3=3.5 => 1 => 0",
           "3>=3 => 1 => 1",
           "3<=2 => 0 => 0",
-          "3>2 => 1 => 1",
-          "-1<0 => 1 => 1",
           "0.5<0.6 => 0 => 1",
           "0.1+0.2=0.3 => 1 => 0",
-          "2&&3 => 1 => 1",
-          "0||0 => 0 => 0",
           "0.5&&1 => 0 => 1",
           "!5 => 0 => 0",
           "!0.5 => 1 => 0",
@@ -142,53 +112,27 @@ class FormulaTest {
           "2.9+0.2 => 2 => 3.1",
           "ROUND(-2.5) => -3 => -3",
           "ROUND(0?1:2.5) => 3 => 3",
-        })
-    void computeInTheirSemantics(String text, long integer, double real) {
-      assertEquals(integer, integer(text));
-      assertClose(real, real(text));
-    }
-  }
-
-  @Nested
-  class Functions {
-    @ParameterizedTest(name = "{0} = {1} as integer, {2} as float")
-    @CsvSource(
-        delimiterString = " => ",
-        value = {
-          "SGN(-5) => -1 => -1",
+          // functions and constants
           "SGN(0) => 0 => 0",
           "SGN(-0.5) => -1 => -1",
-          "NEG(5) => -5 => -5",
           "NEG(2.5) => -2 => -2.5",
-          "ABS(-7) => 7 => 7",
           "ABS(-2.5)*2 => 4 => 5",
-          "ROUND(ABS(-2.5)) => 3 => 3",
           "ABS(-9223372036854775808) => -9223372036854775808 => 9.223372036854775808e18",
           "SQRT(17) => 4 => 4.123105625617661",
-          "SQRT(2.25) => 1 => 1.5",
-          "SQRT(2)*SQRT(2) => 1 => 2.0000000000000004",
           "SQRT(-1) => 0 => NaN",
           "TRUNC(-2.7) => -2 => -2",
-          "TRUNC(2.7) => 2 => 2",
-          "FLOOR(-2.5) => -3 => -3",
           "FLOOR(-PI) => -4 => -4",
-          "CEIL(2.1) => 3 => 3",
           "CEIL(E) => 3 => 3",
-          "CEIL(7) => 7 => 7",
           "CEIL(7/2) => 3 => 4",
           "ROUND(2.5) => 3 => 3",
-          "ROUND(-2.5) => -3 => -3",
           "ROUND(0.49999999999999994) => 0 => 0",
           "ROUND(SQRT(10)*10) => 30 => 32",
           "ROUND(9007199254740993) => 9007199254740993 => 9007199254740992",
           "ROUND(3.14159, 2) => 3 => 3.14",
           "ROUND(-1.25, 1) => -1 => -1.3",
-          "ROUND(1234, -2) => 1200 => 1200",
           "ROUND(1250, -2) => 1300 => 1300",
           "ROUND(-1250, -2) => -1300 => -1300",
-          "ROUND(1234.5, -2) => 1200 => 1200",
           "ROUND(9007199254740993, -1) => 9007199254740990 => 9007199254740990",
-          "SIN(0) => 0 => 0",
           "SIN(PI/2) => 0 => 1",
           "COS(PI) => -1 => -1",
           "TAN(1) => 1 => 1.5574077246549023",
@@ -198,16 +142,13 @@ class FormulaTest {
           "EXP(3) => 20 => 20.085536923187668",
           "LN(100) => 4 => 4.605170185988092",
           "LG(1000) => 3 => 3",
-          "LG(2) => 0 => 0.3010299956639812",
           "LN(0) => -9223372036854775808 => -Infinity",
           "E => 2 => 2.718281828459045",
           "PI => 3 => 3.141592653589793",
-          "PI*2 => 6 => 6.283185307179586",
-        })
-    void computeAsNamed(String text, long integer, double real) {
-      assertEquals(integer, integer(text));
-      assertClose(real, real(text));
-    }
+      })
+  void evaluate(String text, long integer, double real) {
+    assertEquals(integer, integer(text));
+    assertClose(real, real(text));
   }
 
   @Nested
@@ -229,16 +170,13 @@ class FormulaTest {
     @CsvSource(
         delimiterString = " => ",
         value = {
-          "W*H => 307200 => 307200",
           "(W+7)/8*8 => 640 => 647",
           "Width.Min+SENSOR.Max => 4112 => 4112",
           "_x1**2 => 9 => 9",
           "W-w => 639 => 639",
           "Gain => 2 => 2.5",
-          "Gain*2 => 4 => 5",
           "SQRT(Gain*Gain) => 2 => 2.5",
           "K<0 => 0 => 1",
-          "W>H?W:H => 640 => 640",
           "E+PI => 13 => 13.141592653589793",
         })
     void readTheirValues(String text, long integer, double real) {
@@ -274,7 +212,6 @@ class FormulaTest {
         delimiterString = " => ",
         value = {
           "1/0 => integer => ArithmeticException => division by zero in \"1/0\"",
-          "W/(W-W) => integer => ArithmeticException => division by zero in \"W/(W-W)\"",
           "5%0 => integer => ArithmeticException => division by zero in \"5%0\"",
           "5%0.5 => float => ArithmeticException => division by zero in \"5%0.5\"",
           "Width+1 => integer => IllegalArgumentException => unknown name Width in \"Width+1\"",
@@ -304,7 +241,6 @@ class FormulaTest {
           "`` => empty formula at column 1",
           "`   ` => empty formula at column 1",
           "(1+2 => expected ) at column 5",
-          "((1) => expected ) at column 5",
           "SQRT(2 => expected ) at column 7",
           "1+2) => unbalanced ) at column 4",
           "() => expected a value before ) at column 2",

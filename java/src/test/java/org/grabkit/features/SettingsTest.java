@@ -61,20 +61,16 @@ class SettingsTest {
   }
 
   @Test
-  void streamableMarksChooseWhatIsSaved() throws IOException {
+  void streamableMarksOrElseTheTreeChooseWhatIsSaved() throws IOException {
     NodeMap map = NodeMap.parse(XML.replace("<Min>1</Min>", "<Streamable>Yes</Streamable><Min>1</Min>"),
         new FakePort(0x20));
     Path file = dir.resolve("marked.txt");
     map.save(file);
     assertEquals(List.of("Width = 0"), Files.readAllLines(file).subList(1, 2));
     assertEquals(2, Files.readAllLines(file).size());
-  }
-
-  @Test
-  void withoutATreeTheRegistersBehindFeaturesAreNotSaved() throws IOException {
-    NodeMap map = NodeMap.parse(XML.replace("Name=\"Root\"", "Name=\"Top\""), new FakePort(0x20));
+    // Without a tree, the registers behind features are not saved.
+    map = NodeMap.parse(XML.replace("Name=\"Root\"", "Name=\"Top\""), new FakePort(0x20));
     map.setInteger("Width", 8);
-    Path file = dir.resolve("flat.txt");
     map.save(file);
     List<String> lines = Files.readAllLines(file);
     assertEquals("Width = 8", lines.get(1));

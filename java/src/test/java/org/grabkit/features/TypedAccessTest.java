@@ -49,7 +49,7 @@ class TypedAccessTest {
   private final NodeMap map = NodeMap.parse(XML, port);
 
   @Test
-  void integersReadAndWriteTheirRegister() {
+  void everyKindReadsAndWritesItsRegisterInTheTree() {
     assertEquals(640, map.getInteger("Width"));
     map.setInteger("Width", 320);
     assertEquals(320, port.le(0x100, 4));
@@ -58,20 +58,12 @@ class TypedAccessTest {
     assertEquals("px", width.unit());
     assertEquals("Image Width", width.displayName());
     assertEquals("Image width.", width.toolTip());
-  }
-
-  @Test
-  void enumerationsGoBySymbol() {
     assertEquals("Mono8", map.getEnum("PixelFormat"));
     map.setEnum("PixelFormat", "Mono16");
     assertEquals(0x01100007, port.le(0x104, 4));
     EnumerationNode format = (EnumerationNode) map.node("PixelFormat");
     assertEquals(List.of("Mono8", "Mono16"), format.entries().stream().map(EnumEntryNode::symbol).toList());
     assertEquals(0x01100007, format.intValue());
-  }
-
-  @Test
-  void floatsBooleansAndStrings() {
     map.setFloat("ExposureTime", 1500.5);
     assertEquals(1500.5, map.getFloat("ExposureTime"));
     assertEquals(1, ((FloatNode) map.node("ExposureTime")).displayPrecision());
@@ -83,20 +75,23 @@ class TypedAccessTest {
     map.setString("DeviceUserID", "left");
     assertEquals("left", map.getString("DeviceUserID"));
     assertEquals(0, port.bytes[0x124]);
-  }
-
-  @Test
-  void genericAccessFormatsByType() {
+    // Generic access formats by type.
     map.set("Width", "0x100");
     map.set("PixelFormat", "Mono16");
     map.set("ExposureTime", "20.25");
     map.set("ReverseX", "true");
     assertEquals(List.of("256", "Mono16", "20.25", "true"),
         List.of(map.get("Width"), map.get("PixelFormat"), map.get("ExposureTime"), map.get("ReverseX")));
+    CategoryNode root = map.root().orElseThrow();
+    assertEquals(List.of("Image", "Acquisition"), root.features().stream().map(Node::name).toList());
+    assertInstanceOf(CategoryNode.class, root.features().get(0));
+    assertTrue(map.nodes().stream().anyMatch(n -> n.name().equals("WidthReg")));
+    assertEquals(List.of("WidthReg", "WidthMax"),
+        map.node("Width").dependencies().stream().map(Node::name).toList());
   }
 
   @Test
-  void commandIsDoneWhenTheDeviceClearsIt() {
+  void commandIsDoneWhenTheDeviceClearsItAndExecuteWaitsForThat() {
     map.execute("AcquisitionStart");
     assertEquals(1, port.le(0x114, 4));
     assertFalse(map.isDone("AcquisitionStart"));
@@ -106,10 +101,6 @@ class TypedAccessTest {
         assertThrows(FeatureException.class, () -> map.execute("AcquisitionStart", Duration.ZERO));
     assertEquals(FeatureException.Kind.TIMEOUT, late.kind());
     assertTrue(late.getMessage().startsWith("AcquisitionStart was not done"), late.getMessage());
-  }
-
-  @Test
-  void executeWaitsUntilTheDeviceIsDone() {
     // The device clears the command register on the third read after a write.
     FakePort slow = new FakePort(0x200) {
       int left;
@@ -157,15 +148,5 @@ class TypedAccessTest {
     assertEquals(7, m.getInteger("Shadow"));
     m.setInteger("Index", 5);
     assertEquals(99, m.getInteger("Level"));
-  }
-
-  @Test
-  void treeAndNodes() {
-    CategoryNode root = map.root().orElseThrow();
-    assertEquals(List.of("Image", "Acquisition"), root.features().stream().map(Node::name).toList());
-    assertInstanceOf(CategoryNode.class, root.features().get(0));
-    assertTrue(map.nodes().stream().anyMatch(n -> n.name().equals("WidthReg")));
-    assertEquals(List.of("WidthReg", "WidthMax"),
-        map.node("Width").dependencies().stream().map(Node::name).toList());
   }
 }
