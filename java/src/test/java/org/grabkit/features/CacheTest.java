@@ -49,7 +49,7 @@ class CacheTest {
   }
 
   @Test
-  void aWriteMakesItsDependentsStaleAndInvalidateEverything() {
+  void writesAndSelectorsMakeTheirDependentsStaleAndInvalidateEverything() {
     assertEquals(1, readsOf("Payload", 2));
     map.setInteger("Around", 1);
     assertEquals(0, readsOf("Payload", 1));
@@ -59,10 +59,7 @@ class CacheTest {
     assertEquals(1, map.getInteger("Through"));
     map.invalidate();
     assertEquals(2, map.getInteger("Through"));
-  }
-
-  @Test
-  void aSelectorMakesWhatItSelectsStale() {
+    // A selector makes what it selects stale.
     port.le(0x14, 4, 5);
     assertEquals(1, readsOf("Gain", 2));
     map.setEnum("GainSelector", "Blue");

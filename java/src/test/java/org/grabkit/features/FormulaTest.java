@@ -219,16 +219,10 @@ class FormulaTest {
         })
     void inEvaluationNameTheFormula(String text, String mode, String type, String message) {
       Formula formula = Formula.parse(text);
-      RuntimeException e =
-          assertThrows(
-              RuntimeException.class,
-              () -> {
-                if (mode.equals("integer")) {
-                  formula.evaluateInteger(variables);
-                } else {
-                  formula.evaluateFloat(variables);
-                }
-              });
+      RuntimeException e = assertThrows(RuntimeException.class, () -> {
+        Object unused = mode.equals("integer")
+            ? (Object) formula.evaluateInteger(variables) : formula.evaluateFloat(variables);
+      });
       assertEquals(type, e.getClass().getSimpleName());
       assertEquals(message, e.getMessage());
     }

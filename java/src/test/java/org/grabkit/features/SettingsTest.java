@@ -33,7 +33,7 @@ class SettingsTest {
   @TempDir Path dir;
 
   @Test
-  void savedSettingsReplayOnAnotherCamera() throws IOException {
+  void savedSettingsReplayOnAnotherCameraAndLoadReportsWhatItCouldNotSet() throws IOException {
     NodeMap first = NodeMap.parse(XML, new FakePort(0x20));
     first.setInteger("Width", 800);
     first.setEnum("GainSelector", "Blue");
@@ -58,6 +58,14 @@ class SettingsTest {
     assertEquals(1.5, second.getFloat("Gain"));
     second.setEnum("GainSelector", "Blue");
     assertEquals(6.0, second.getFloat("Gain"));
+    // Load reports what it could not set.
+    Files.write(file, List.of("# by hand", "Width = 5000", "Widht = 5", "SensorWidth = 1", "Gain 3", "Width = 64"));
+    assertEquals(List.of(
+        "line 2: Width = 5000 is out of range: min 1, max 4096, inc 1",
+        "line 3: no feature is named Widht; did you mean Width?",
+        "line 4: SensorWidth is not writable: its imposed access mode is RO",
+        "line 5: not Name = value: Gain 3"), second.load(file));
+    assertEquals(64, second.getInteger("Width"));
   }
 
   @Test
@@ -75,18 +83,5 @@ class SettingsTest {
     List<String> lines = Files.readAllLines(file);
     assertEquals("Width = 8", lines.get(1));
     assertEquals(List.of(), lines.stream().filter(l -> l.contains("Reg ")).toList());
-  }
-
-  @Test
-  void loadReportsWhatCouldNotBeSet() throws IOException {
-    NodeMap map = NodeMap.parse(XML, new FakePort(0x20));
-    Path file = dir.resolve("hand-written.txt");
-    Files.write(file, List.of("# by hand", "Width = 5000", "Widht = 5", "SensorWidth = 1", "Gain 3", "Width = 64"));
-    assertEquals(List.of(
-        "line 2: Width = 5000 is out of range: min 1, max 4096, inc 1",
-        "line 3: no feature is named Widht; did you mean Width?",
-        "line 4: SensorWidth is not writable: its imposed access mode is RO",
-        "line 5: not Name = value: Gain 3"), map.load(file));
-    assertEquals(64, map.getInteger("Width"));
   }
 }
