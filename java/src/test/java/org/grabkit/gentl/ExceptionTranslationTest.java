@@ -64,8 +64,9 @@ class ExceptionTranslationTest {
         assertThrows(RuntimeException.class, () -> NativeSelfTest.throwStdException("boom"));
     assertSame(RuntimeException.class, std.getClass());
     assertEquals("C++ std::exception: boom", std.getMessage());
-    UnknownError unknown = assertThrows(UnknownError.class, NativeSelfTest::throwAnything);
-    assertEquals("C++ anonymous exception", unknown.getMessage());
+    assertEquals(
+        "C++ anonymous exception",
+        assertThrows(UnknownError.class, NativeSelfTest::throwAnything).getMessage());
     // Unsigned results beyond long are refused.
     assertEquals(Long.MAX_VALUE, NativeSelfTest.unsignedResult(Long.MAX_VALUE));
     for (long big : new long[] {Long.MIN_VALUE, -1L}) {
