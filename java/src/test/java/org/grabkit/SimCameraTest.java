@@ -81,7 +81,10 @@ class SimCameraTest {
     assertEquals("No device 'SimCam9' (devices: SimCam0, SimCam3D)", unknown.getMessage());
   }
 
-  /** Two producers at once: a second copy of the camera's file is a second, separate load. */
+  /**
+   * Two producers at once: a second copy of the camera's file is a second, separate load, and the
+   * first streams a thousand exact frames while the second closes.
+   */
   @Test
   void twoProducersStreamAtOnceAndOneClosesWhileTheOtherStreams(@TempDir Path dir)
       throws Exception {
@@ -91,46 +94,28 @@ class SimCameraTest {
         Camera b = Sim.small(second, "SimCam0", PixelFormat.MONO8)) {
       Acquisition acqA = a.openStream().start(4);
       Acquisition acqB = b.openStream().start(4);
-      CompletableFuture<Long> streamA =
+      CompletableFuture<Long> streamA = // a thousand frames, each with its exact pattern
           CompletableFuture.supplyAsync(
               () -> {
-                long frames = 0;
-                for (; frames < 200; frames++) {
+                long last = 0;
+                for (int n = 0; n < 1000; n++) {
                   try (Frame frame = acqA.next(WAIT)) {
+                    assertEquals(List.of(64, 48, PixelFormat.MONO8, 64 * 48, false),
+                        List.of(frame.width(), frame.height(), frame.pixelFormat(),
+                            frame.data().remaining(), frame.isIncomplete()));
+                    assertTrue(frame.frameId().orElseThrow() > last);
+                    last = frame.frameId().getAsLong();
                     Sim.assertPattern(frame);
                   }
                 }
-                return frames;
+                return acqA.framesDelivered();
               });
-      try (Frame frame = acqB.next(WAIT)) {
-        Sim.assertPattern(frame);
-      }
+      acqB.forEach(1, WAIT, Sim::assertPattern);
       second.close(); // closes b and its acquisition while a streams on
       assertTrue(b.isClosed());
-      assertEquals(200L, streamA.get(30, TimeUnit.SECONDS));
+      assertEquals(1000L, streamA.get(30, TimeUnit.SECONDS));
+      assertEquals(1000L * 64 * 48, acqA.bytesDelivered());
       acqA.close();
-    }
-  }
-
-  @Test
-  void aThousandFramesCarryTheirExactPattern() {
-    try (Camera camera = Sim.small(producer, "SimCam0", PixelFormat.MONO8);
-        Acquisition acq = camera.openStream().start(4)) {
-      long last = 0;
-      for (int n = 0; n < 1000; n++) {
-        try (Frame frame = acq.next(WAIT)) {
-          assertEquals(64, frame.width());
-          assertEquals(48, frame.height());
-          assertEquals(PixelFormat.MONO8, frame.pixelFormat());
-          assertEquals(64 * 48, frame.data().remaining());
-          assertFalse(frame.isIncomplete());
-          assertTrue(frame.frameId().orElseThrow() > last);
-          last = frame.frameId().getAsLong();
-          Sim.assertPattern(frame);
-        }
-      }
-      assertEquals(1000, acq.framesDelivered());
-      assertEquals(1000L * 64 * 48, acq.bytesDelivered());
     }
   }
 
@@ -139,10 +124,8 @@ class SimCameraTest {
   void framesBecomeImagesAndPngsEqualToTheBuffer(String name, @TempDir Path dir)
       throws Exception {
     PixelFormat format =
-        List.of(PixelFormat.MONO8, PixelFormat.MONO16, PixelFormat.RGB8).stream()
-            .filter(f -> f.name().equals(name))
-            .findFirst()
-            .orElseThrow();
+        name.equals("Mono8") ? PixelFormat.MONO8
+            : name.equals("Mono16") ? PixelFormat.MONO16 : PixelFormat.RGB8;
     try (Camera camera = Sim.small(producer, "SimCam0", format);
         Acquisition acq = camera.openStream().start(2)) {
       acq.forEach(
@@ -198,10 +181,11 @@ class SimCameraTest {
     }
   }
 
+  /** Frames give their buffers back on close, and refuse use after it or after the acquisition. */
   @Test
-  void closingAFrameGivesItsBufferBack() {
-    try (Camera camera = Sim.small(producer, "SimCam0", PixelFormat.MONO8);
-        Acquisition acq = camera.openStream().start(2)) {
+  void closingAFrameGivesItsBufferBackAndRefusesLaterUse() {
+    try (Camera camera = Sim.small(producer, "SimCam0", PixelFormat.MONO8)) {
+      Acquisition acq = camera.openStream().start(2);
       Frame first = acq.next(WAIT);
       Frame second = acq.next(WAIT);
       IllegalStateException starved = assertThrows(IllegalStateException.class, () -> acq.next(WAIT));
@@ -217,52 +201,17 @@ class SimCameraTest {
       assertEquals(2, frames.size());
       frames.forEach(Frame::close);
       assertEquals(5, acq.framesDelivered());
-    }
-  }
-
-  @Test
-  void theDescriptionFileParsesPlainAndZipped() throws Exception {
-    for (String id : List.of("SimCam0", "SimCam3D")) {
-      try (Camera camera = producer.openCamera(id, AccessMode.READ_ONLY)) {
-        String url = camera.descriptionUrls().get(0);
-        assertTrue(url.contains(id.equals("SimCam0") ? ".xml;" : ".zip;"), url);
-        String xml = camera.descriptionXml().orElseThrow();
-        Document doc =
-            DocumentBuilderFactory.newInstance()
-                .newDocumentBuilder()
-                .parse(new ByteArrayInputStream(xml.getBytes(StandardCharsets.UTF_8)));
-        assertEquals("RegisterDescription", doc.getDocumentElement().getLocalName() == null
-            ? doc.getDocumentElement().getTagName()
-            : doc.getDocumentElement().getLocalName());
-        assertTrue(xml.contains("AcquisitionFrameRate"), id);
-      }
-    }
-  }
-
-  @Test
-  void registersReadAndWriteInTheDevicesByteOrder() {
-    try (Camera camera = producer.openCamera("SimCam0")) {
-      assertArrayEquals("Grabkit\0".getBytes(StandardCharsets.US_ASCII), camera.readRegisters(0, 8));
-      camera.writeInt(Sim.WIDTH, 320);
-      assertEquals(320, camera.readInt(Sim.WIDTH));
-      assertArrayEquals(new byte[] {0x40, 0x01, 0, 0}, camera.readRegisters(Sim.WIDTH, 4));
-    }
-    try (Camera readOnly = producer.openCamera("SimCam0", AccessMode.READ_ONLY)) {
-      assertEquals(640, readOnly.readInt(Sim.WIDTH)); // every open starts from the defaults
-      assertThrows(
-          org.grabkit.gentl.AccessDeniedException.class, () -> readOnly.writeInt(Sim.WIDTH, 8));
-    }
-  }
-
-  @Test
-  void aFrameUsedAfterCloseOrAfterItsAcquisitionRefusesClearly() {
-    try (Camera camera = Sim.small(producer, "SimCam0", PixelFormat.MONO8)) {
-      Acquisition acq = camera.openStream().start(2);
-      Frame closed = acq.next(WAIT);
-      closed.close();
-      IllegalStateException e = assertThrows(IllegalStateException.class, closed::data);
+      IllegalStateException e = assertThrows(IllegalStateException.class, first::data);
       assertTrue(e.getMessage().endsWith("is closed: its buffer went back to the camera"), e.getMessage());
+
       Frame open = acq.next(WAIT);
+      Frame.Part mono8 = open.image().orElseThrow();
+      Frame.Part other =
+          new Frame.Part(0, 0, mono8.size(), 64, 48, new PixelFormat(0x01080009L), 0);
+      assertEquals(
+          "Cannot make an image of pixel format BayerRG8 (Mono8, Mono16 and RGB8 can)",
+          assertThrows(UnsupportedOperationException.class, () -> open.toImage(other))
+              .getMessage());
       acq.close();
       acq.close(); // twice is fine
       assertTrue(acq.isClosed());
@@ -271,6 +220,33 @@ class SimCameraTest {
       assertTrue(e.getMessage().endsWith("belongs to a closed acquisition"), e.getMessage());
       open.close();
       assertThrows(IllegalStateException.class, () -> acq.next(WAIT));
+    }
+  }
+
+  /** Registers in the device's byte order; the description file, plain and zipped, read only. */
+  @Test
+  void registersReadAndWriteInTheDevicesByteOrderAndTheDescriptionFileParses() throws Exception {
+    try (Camera camera = producer.openCamera("SimCam0")) {
+      assertArrayEquals("Grabkit\0".getBytes(StandardCharsets.US_ASCII), camera.readRegisters(0, 8));
+      camera.writeInt(Sim.WIDTH, 320);
+      assertEquals(320, camera.readInt(Sim.WIDTH));
+      assertArrayEquals(new byte[] {0x40, 0x01, 0, 0}, camera.readRegisters(Sim.WIDTH, 4));
+    }
+    for (String id : List.of("SimCam0", "SimCam3D")) {
+      try (Camera readOnly = producer.openCamera(id, AccessMode.READ_ONLY)) {
+        assertEquals(640, readOnly.readInt(Sim.WIDTH)); // every open starts from the defaults
+        assertThrows(
+            org.grabkit.gentl.AccessDeniedException.class, () -> readOnly.writeInt(Sim.WIDTH, 8));
+        String url = readOnly.descriptionUrls().get(0);
+        assertTrue(url.contains(id.equals("SimCam0") ? ".xml;" : ".zip;"), url);
+        String xml = readOnly.descriptionXml().orElseThrow();
+        Document doc =
+            DocumentBuilderFactory.newInstance()
+                .newDocumentBuilder()
+                .parse(new ByteArrayInputStream(xml.getBytes(StandardCharsets.UTF_8)));
+        assertEquals("RegisterDescription", doc.getDocumentElement().getTagName());
+        assertTrue(xml.contains("AcquisitionFrameRate"), id);
+      }
     }
   }
 
@@ -302,21 +278,5 @@ class SimCameraTest {
     assertInstanceOf(NoSuchFileException.class, e.getCause());
     assertEquals("No such producer file: /no/such.cti", e.getMessage());
     assertThrows(IllegalStateException.class, producer::devices);
-  }
-
-  @Test
-  void anUnsupportedPixelFormatSaysSo() {
-    try (Camera camera = Sim.small(producer, "SimCam0", PixelFormat.MONO8);
-        Acquisition acq = camera.openStream().start(1);
-        Frame frame = acq.next(WAIT)) {
-      Frame.Part mono8 = frame.image().orElseThrow();
-      Frame.Part other =
-          new Frame.Part(0, 0, mono8.size(), 64, 48, new PixelFormat(0x01080009L), 0);
-      UnsupportedOperationException e =
-          assertThrows(UnsupportedOperationException.class, () -> frame.toImage(other));
-      assertEquals(
-          "Cannot make an image of pixel format BayerRG8 (Mono8, Mono16 and RGB8 can)",
-          e.getMessage());
-    }
   }
 }

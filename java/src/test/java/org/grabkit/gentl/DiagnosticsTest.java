@@ -27,29 +27,26 @@ class DiagnosticsTest {
   @Test
   void tracingFollowsTheSwitch() {
     TestProducerControl.attach(TestProducerControl.TEST_CTI);
-    String quiet =
-        StdErr.capture(
-            () -> {
-              gentlJNI.GCInitLib(TestProducerControl.TEST_CTI);
-              gentlJNI.GCCloseLib();
-            });
-    assertEquals("", quiet);
-    gentlJNI.enableTracing(true);
-    String traced =
-        StdErr.capture(
-            () -> {
-              gentlJNI.GCInitLib(TestProducerControl.TEST_CTI);
-              gentlJNI.GCCloseLib();
-            });
-    assertEquals("GCInitLib()\nGCCloseLib()\n", traced);
+    for (boolean on : new boolean[] {false, true}) {
+      gentlJNI.enableTracing(on);
+      String trace =
+          StdErr.capture(
+              () -> {
+                gentlJNI.GCInitLib(TestProducerControl.TEST_CTI);
+                gentlJNI.GCCloseLib();
+              });
+      assertEquals(on ? "GCInitLib()\nGCCloseLib()\n" : "", trace);
+    }
   }
 
   @Test
   void capturesReturnOnlyTheirOwnBytes() {
-    assertEquals("a".repeat(100), StdErr.capture(() -> StdErr.write(bytes("a".repeat(100)))));
-    assertEquals("0123456789", StdErr.capture(() -> StdErr.write(bytes("0123456789"))));
+    for (String[] c :
+        new String[][] {{"a".repeat(100), "a".repeat(100)}, {"0123456789", "0123456789"},
+          {"before\0after", "before"}}) {
+      assertEquals(c[1], StdErr.capture(() -> StdErr.write(bytes(c[0]))));
+    }
     assertEquals("", StdErr.capture(() -> {}));
-    assertEquals("before", StdErr.capture(() -> StdErr.write(bytes("before\0after"))));
   }
 
   @Test
@@ -59,7 +56,11 @@ class DiagnosticsTest {
             () -> {
               Thread writer = new Thread(() -> StdErr.write(bytes("z".repeat(30000))));
               writer.start();
-              join(writer);
+              try {
+                writer.join();
+              } catch (InterruptedException e) {
+                Thread.currentThread().interrupt();
+              }
             });
     assertEquals("z".repeat(20480), big);
     String text = numberedLines(1 << 20);
@@ -172,13 +173,5 @@ class DiagnosticsTest {
 
   private static byte[] bytes(String s) {
     return s.getBytes(StandardCharsets.UTF_8);
-  }
-
-  private static void join(Thread t) {
-    try {
-      t.join();
-    } catch (InterruptedException e) {
-      Thread.currentThread().interrupt();
-    }
   }
 }

@@ -34,6 +34,9 @@ class LoadingTest {
     assertEquals("Failed to load CTI file (ID: -10001)", e.getMessage());
     assertEquals(-10001, e.code());
     assertFalse(gentlJNI.GCLibIsInited());
+    NotInitializedException none = assertThrows(NotInitializedException.class, gentlJNI::GCCloseLib);
+    assertEquals(
+        "No GenTL producer is loaded, cannot call GCCloseLib (ID: -1002)", none.getMessage());
   }
 
   @Test
@@ -47,11 +50,6 @@ class LoadingTest {
     assertEquals("GCInitLib\nGCCloseLib\n", TestProducerControl.callLog());
   }
 
-  @Test
-  void closingWithNothingLoadedIsAClearError() {
-    NotInitializedException e = assertThrows(NotInitializedException.class, gentlJNI::GCCloseLib);
-    assertEquals("No GenTL producer is loaded, cannot call GCCloseLib (ID: -1002)", e.getMessage());
-  }
 
   @Test
   void missingFunctionsAreListedInResolutionOrderAfterTheTraceLine() {

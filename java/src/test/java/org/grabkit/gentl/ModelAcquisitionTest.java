@@ -97,67 +97,42 @@ class ModelAcquisitionTest {
     }
   }
 
-  @Test
-  void enumeratedDevicesAnswerTheirInformation() {
-    assertEquals(2, devices.size());
-    DeviceInfo cam = devices.get("SimCam0");
-    assertEquals("Grabkit", cam.getVendor());
-    assertEquals("SimCam", cam.getModel());
-    assertEquals(gentlJNI.DEVICE_ACCESS_STATUS_READWRITE_get(), cam.getAccessStatus());
-    try (Device dev = cam.open(gentlJNI.DEVICE_ACCESS_CONTROL_get())) {
-      assertEquals("SimCam0", dev.getID());
-      assertEquals(cam.getSerialNumber(), dev.getSerialNumber());
-      assertEquals(gentlJNI.DEVICE_ACCESS_STATUS_OPEN_READWRITE_get(), dev.getAccessStatus());
-      assertEquals(List.of("Stream0"), dev.getDataStreamIDs());
-    }
-    assertEquals(gentlJNI.DEVICE_ACCESS_STATUS_READWRITE_get(), cam.getAccessStatus());
+  /** What each frame of {@link #acquire} is checked for. */
+  private interface FrameCheck {
+    void check(Buffer b, ByteBuffer memory, int width, int height, int n);
   }
 
-  @Test
-  void aWholeAcquisitionWithEveryBufferGetter() {
-    try (Device dev = devices.get("SimCam0").open(gentlJNI.DEVICE_ACCESS_CONTROL_get());
+  /**
+   * Opens the camera, checks its information while open and after, and acquires {@code frames}
+   * frames at full rate into four buffers, checking each, then tears the stream down.
+   */
+  private void acquire(String camera, int bytesPerPixel, int frames, FrameCheck check) {
+    DeviceInfo info = devices.get(camera);
+    assertEquals("Grabkit", info.getVendor());
+    assertEquals(gentlJNI.DEVICE_ACCESS_STATUS_READWRITE_get(), info.getAccessStatus());
+    try (Device dev = info.open(gentlJNI.DEVICE_ACCESS_CONTROL_get());
         Port regs = dev.getPort();
         DataStream ds = dev.openDataStream("Stream0")) {
+      assertEquals(camera, dev.getID());
+      assertEquals(info.getSerialNumber(), dev.getSerialNumber());
+      assertEquals(gentlJNI.DEVICE_ACCESS_STATUS_OPEN_READWRITE_get(), dev.getAccessStatus());
+      assertEquals(List.of("Stream0"), dev.getDataStreamIDs());
       writeU32(regs, FRAME_RATE, 0); // as fast as buffers come back
       int width = readU32(regs, WIDTH);
       int height = readU32(regs, HEIGHT);
-      assertEquals((long) width * height, ds.getPayloadSize());
+      assertEquals((long) bytesPerPixel * width * height, ds.getPayloadSize());
       List<ByteBuffer> memory = new ArrayList<>();
       Map<Integer, Buffer> byUser = announce(ds, 4, memory);
       assertEquals(4, ds.getNumAnnounced());
       int event = gentlJNI.GCRegisterEvent(ds.getHandle(), gentlJNI.EVENT_NEW_BUFFER_get());
       assertEquals(0, ds.startAcquisition(gentlJNI.ACQ_START_FLAGS_DEFAULT_get(), -1));
       assertTrue(ds.isGrabbing());
-      long lastFrame = 0;
-      for (int n = 0; n < 50; n++) {
+      for (int n = 0; n < frames; n++) {
         Buffer b = next(event, byUser);
-        long frame = b.getInfoUint64(gentlJNI.BUFFER_INFO_FRAMEID_get());
-        assertTrue(frame > lastFrame);
-        lastFrame = frame;
-        assertEquals(width, b.getInfoSize(gentlJNI.BUFFER_INFO_WIDTH_get()));
-        assertEquals(height, b.getInfoSize(gentlJNI.BUFFER_INFO_HEIGHT_get()));
-        assertEquals(MONO8, b.getInfoUint64(gentlJNI.BUFFER_INFO_PIXELFORMAT_get()));
-        assertEquals((long) width * height, b.getInfoSize(gentlJNI.BUFFER_INFO_SIZE_FILLED_get()));
-        assertFalse(b.getInfoBool(gentlJNI.BUFFER_INFO_IS_INCOMPLETE_get()));
-        // The standard's payload type is a size; getPayloadType() reads 4 bytes, which a strict
-        // producer such as this one refuses clearly.
-        assertEquals(
-            gentlJNI.PAYLOAD_TYPE_IMAGE_get(),
-            b.getInfoSize(gentlJNI.BUFFER_INFO_PAYLOADTYPE_get()));
-        assertThrows(BufferTooSmallException.class, b::getPayloadType);
-        assertEquals(1, b.getNumBufferParts());
-        assertEquals(0, b.getPartDataOffset(0));
-        assertEquals(width, b.getPartWidth(0));
-        assertEquals(MONO8, b.getPartDataFormat(0));
-        ByteBuffer pixels = memory.get(b.getUserData() - 100);
-        for (int y = 0; y < height; y += 37) {
-          for (int x = 0; x < width; x += 13) {
-            assertEquals((x + y + frame) & 0xFF, pixels.get(y * width + x) & 0xFF);
-          }
-        }
+        check.check(b, memory.get(b.getUserData() - 100), width, height, n);
         assertEquals(0, ds.queueBuffer(b, n % 2 == 0));
       }
-      assertTrue(ds.getNumDelivered() >= 50);
+      assertTrue(ds.getNumDelivered() >= frames);
       assertEquals(0, ds.stopAcquisition(gentlJNI.ACQ_STOP_FLAGS_DEFAULT_get()));
       assertEquals(0, ds.flushQueue(gentlJNI.ACQ_QUEUE_ALL_DISCARD_get()));
       for (Map.Entry<Integer, Buffer> e : byUser.entrySet()) {
@@ -167,62 +142,86 @@ class ModelAcquisitionTest {
       assertEquals(0, gentlJNI.GCUnregisterEvent(ds.getHandle(), gentlJNI.EVENT_NEW_BUFFER_get()));
       assertEquals(0, ds.getNumAnnounced());
     }
+    assertEquals(gentlJNI.DEVICE_ACCESS_STATUS_READWRITE_get(), info.getAccessStatus());
+  }
+
+  @Test
+  void aWholeAcquisitionWithEveryBufferGetter() {
+    assertEquals(2, devices.size());
+    assertEquals("SimCam", devices.get("SimCam0").getModel());
+    long[] lastFrame = {0};
+    acquire(
+        "SimCam0",
+        1,
+        50,
+        (b, pixels, width, height, n) -> {
+          long frame = b.getInfoUint64(gentlJNI.BUFFER_INFO_FRAMEID_get());
+          assertTrue(frame > lastFrame[0]);
+          lastFrame[0] = frame;
+          assertEquals(width, b.getInfoSize(gentlJNI.BUFFER_INFO_WIDTH_get()));
+          assertEquals(height, b.getInfoSize(gentlJNI.BUFFER_INFO_HEIGHT_get()));
+          assertEquals(MONO8, b.getInfoUint64(gentlJNI.BUFFER_INFO_PIXELFORMAT_get()));
+          assertEquals(
+              (long) width * height, b.getInfoSize(gentlJNI.BUFFER_INFO_SIZE_FILLED_get()));
+          assertFalse(b.getInfoBool(gentlJNI.BUFFER_INFO_IS_INCOMPLETE_get()));
+          // The payload type is a size; getPayloadType() reads 4 bytes, which a strict producer
+          // such as this one refuses clearly.
+          assertEquals(
+              gentlJNI.PAYLOAD_TYPE_IMAGE_get(),
+              b.getInfoSize(gentlJNI.BUFFER_INFO_PAYLOADTYPE_get()));
+          assertThrows(BufferTooSmallException.class, b::getPayloadType);
+          assertEquals(1, b.getNumBufferParts());
+          assertEquals(0, b.getPartDataOffset(0));
+          assertEquals(width, b.getPartWidth(0));
+          assertEquals(MONO8, b.getPartDataFormat(0));
+          for (int y = 0; y < height; y += 37) {
+            for (int x = 0; x < width; x += 13) {
+              assertEquals((x + y + frame) & 0xFF, pixels.get(y * width + x) & 0xFF);
+            }
+          }
+        });
   }
 
   @Test
   void multiPartBuffersGiveEachPartItsOffsetAndFormat() {
-    try (Device dev = devices.get("SimCam3D").open(gentlJNI.DEVICE_ACCESS_CONTROL_get());
-        Port regs = dev.getPort();
-        DataStream ds = dev.openDataStream("Stream0")) {
-      writeU32(regs, FRAME_RATE, 0);
-      int width = readU32(regs, WIDTH);
-      int height = readU32(regs, HEIGHT);
-      int pixels = width * height;
-      assertEquals(3L * pixels, ds.getPayloadSize());
-      List<ByteBuffer> memory = new ArrayList<>();
-      Map<Integer, Buffer> byUser = announce(ds, 2, memory);
-      int event = gentlJNI.GCRegisterEvent(ds.getHandle(), gentlJNI.EVENT_NEW_BUFFER_get());
-      ds.startAcquisition(gentlJNI.ACQ_START_FLAGS_DEFAULT_get(), 3);
-      for (int n = 0; n < 3; n++) {
-        Buffer b = next(event, byUser);
-        long f = b.getInfoUint64(gentlJNI.BUFFER_INFO_FRAMEID_get());
-        assertEquals(
-            gentlJNI.PAYLOAD_TYPE_MULTI_PART_get(),
-            b.getInfoSize(gentlJNI.BUFFER_INFO_PAYLOADTYPE_get()));
-        assertThrows(
-            NotAvailableException.class, () -> b.getInfoSize(gentlJNI.BUFFER_INFO_WIDTH_get()));
-        assertEquals(2, b.getNumBufferParts());
-        assertEquals(0, b.getPartDataOffset(0));
-        assertEquals(2L * pixels, b.getPartDataOffset(1));
-        assertEquals(gentlJNI.PART_DATATYPE_3D_IMAGE_get(), b.getPartDataType(0));
-        assertEquals(gentlJNI.PART_DATATYPE_2D_IMAGE_get(), b.getPartDataType(1));
-        assertEquals(MONO16, b.getPartDataFormat(0));
-        assertEquals(MONO8, b.getPartDataFormat(1));
-        assertEquals(
-            gentlJNI.PIXELFORMAT_NAMESPACE_PFNC_32BIT_get(), b.getPartDataFormatNamespace(1));
-        assertEquals(2L * pixels, b.getPartDataSize(0));
-        assertEquals(height, b.getPartHeight(1));
-        ByteBuffer m = memory.get(b.getUserData() - 100);
-        int x = 7;
-        int y = 5;
-        assertEquals(((x + y + f) * 64) & 0xFFFF, m.getShort(2 * (y * width + x)) & 0xFFFF);
-        assertEquals((x + y + f) & 0xFF, m.get(2 * pixels + y * width + x) & 0xFF);
-        ds.queueBuffer(b);
-      }
-      ds.stopAcquisition(gentlJNI.ACQ_STOP_FLAGS_KILL_get());
-      ds.flushQueue(gentlJNI.ACQ_QUEUE_ALL_DISCARD_get());
-      for (Buffer b : byUser.values()) {
-        ds.revokeBuffer(b);
-        b.close();
-      }
-      gentlJNI.GCUnregisterEvent(ds.getHandle(), gentlJNI.EVENT_NEW_BUFFER_get());
-    }
+    acquire(
+        "SimCam3D",
+        3,
+        3,
+        (b, m, width, height, n) -> {
+          int pixels = width * height;
+          long f = b.getInfoUint64(gentlJNI.BUFFER_INFO_FRAMEID_get());
+          assertEquals(
+              gentlJNI.PAYLOAD_TYPE_MULTI_PART_get(),
+              b.getInfoSize(gentlJNI.BUFFER_INFO_PAYLOADTYPE_get()));
+          assertThrows(
+              NotAvailableException.class, () -> b.getInfoSize(gentlJNI.BUFFER_INFO_WIDTH_get()));
+          assertEquals(2, b.getNumBufferParts());
+          assertEquals(0, b.getPartDataOffset(0));
+          assertEquals(2L * pixels, b.getPartDataOffset(1));
+          assertEquals(gentlJNI.PART_DATATYPE_3D_IMAGE_get(), b.getPartDataType(0));
+          assertEquals(gentlJNI.PART_DATATYPE_2D_IMAGE_get(), b.getPartDataType(1));
+          assertEquals(MONO16, b.getPartDataFormat(0));
+          assertEquals(MONO8, b.getPartDataFormat(1));
+          assertEquals(
+              gentlJNI.PIXELFORMAT_NAMESPACE_PFNC_32BIT_get(), b.getPartDataFormatNamespace(1));
+          assertEquals(2L * pixels, b.getPartDataSize(0));
+          assertEquals(height, b.getPartHeight(1));
+          int x = 7;
+          int y = 5;
+          assertEquals(((x + y + f) * 64) & 0xFFFF, m.getShort(2 * (y * width + x)) & 0xFFFF);
+          assertEquals((x + y + f) & 0xFF, m.get(2 * pixels + y * width + x) & 0xFF);
+        });
   }
 
   @Test
-  void theDescriptionFileReadsBackByteForByte() throws Exception {
+  void theDescriptionFileReadsBackByteForByteAndEveryModuleKindHasAPort() throws Exception {
     try (Device dev = devices.get("SimCam0").open(gentlJNI.DEVICE_ACCESS_CONTROL_get());
-        Port port = dev.getPort()) {
+        Port port = dev.getPort();
+        DataStream ds = dev.openDataStream("Stream0");
+        Port tlPort = tl.getPort();
+        Port ifPort = itf.getPort();
+        Port dsPort = ds.getPort()) {
       byte[] expected = Files.readAllBytes(SIM_XML.resolve("GrabkitSimCam.xml"));
       assertEquals(1, port.getNumPortURLs());
       assertEquals(port.getUrl(0), port.getURLInfoString(0, gentlJNI.URL_INFO_URL_get()));
@@ -235,15 +234,10 @@ class ModelAcquisitionTest {
 
       ByteBuffer file = direct(expected.length);
       assertEquals(expected.length, port.read(address, file));
-      byte[] actual = new byte[expected.length];
-      file.get(0, actual);
-      assertArrayEquals(expected, actual);
-
       ByteBuffer sha = direct(20);
       assertEquals(20, port.getFileSha1Hash(0, sha));
-      byte[] hash = new byte[20];
-      sha.get(0, hash);
-      assertArrayEquals(MessageDigest.getInstance("SHA-1").digest(expected), hash);
+      assertEquals(ByteBuffer.wrap(expected), file);
+      assertEquals(ByteBuffer.wrap(MessageDigest.getInstance("SHA-1").digest(expected)), sha);
 
       assertEquals("Device", port.getModule());
       assertTrue(port.hasReadAccess());
@@ -252,26 +246,17 @@ class ModelAcquisitionTest {
       writeU32(port, WIDTH, 320);
       assertEquals(320, readU32(port, WIDTH));
       assertThrows(InvalidAddressException.class, () -> port.read(0x7fff_0000L, direct(4)));
-    }
-  }
 
-  @Test
-  void everyModuleKindHasAPort() {
-    try (Device dev = devices.get("SimCam0").open(gentlJNI.DEVICE_ACCESS_CONTROL_get());
-        DataStream ds = dev.openDataStream("Stream0");
-        Port tlPort = tl.getPort();
-        Port ifPort = itf.getPort();
-        Port dsPort = ds.getPort()) {
-      assertEquals("TLSystem", tlPort.getModule());
-      assertEquals("TLInterface", ifPort.getModule());
-      assertEquals("TLDataStream", dsPort.getModule());
       assertEquals(tl.getHandle(), tlPort.getHandle());
       assertEquals(ds.getHandle(), dsPort.getHandle());
+      List<String> modules = new ArrayList<>();
       for (Port p : List.of(tlPort, ifPort, dsPort)) {
         assertTrue(p.checkValid());
         assertEquals(p.getModule(), p.getPortInfoString(gentlJNI.PORT_INFO_MODULE_get()));
         assertFalse(p.getID().isEmpty());
+        modules.add(p.getModule());
       }
+      assertEquals(List.of("TLSystem", "TLInterface", "TLDataStream"), modules);
     }
   }
 }

@@ -12,8 +12,6 @@ import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.util.List;
-import java.util.regex.Matcher;
-import java.util.regex.Pattern;
 import org.junit.jupiter.api.AfterEach;
 import org.junit.jupiter.api.BeforeEach;
 import org.junit.jupiter.api.Test;
@@ -132,58 +130,37 @@ class ObjectModelTest {
     assertFalse(gentlJNI.GCLibIsInited());
   }
 
+  /** With the library closed below the model, the tree is orphaned and ports say so. */
   @Test
   void closingTheLibraryBelowTheModelOrphansTheWholeTree() {
     Tree t = new Tree();
+    long port = gentlJNI.TransportLayer_getPort(t.tl, null);
     gentlJNI.GCCloseLib();
     String lib = suffix("GenTL lib is closed, cannot access TransportLayer");
     assertEquals(lib, closedMessage(() -> gentlJNI.TransportLayer_checkValid(t.tl, null)));
     assertEquals(lib, closedMessage(() -> gentlJNI.DataStream_getHandle(t.ds, null)));
+    String producer = suffix("GenTL lib is closed, cannot access GenTLProducer");
+    assertEquals(producer, closedMessage(() -> gentlJNI.GenTLProducer_checkValid(t.producer, null)));
     assertEquals(
-        suffix("GenTL lib is closed, cannot access GenTLProducer"),
-        closedMessage(() -> gentlJNI.GenTLProducer_checkValid(t.producer, null)));
+        producer, closedMessage(() -> gentlJNI.GenTLProducer_openTransportLayer(t.producer, null)));
     assertTrue(gentlJNI.GenTLProducer_isClosed(t.producer, null));
+    // Ports go to the producer without a validity test; with no library there is none to call.
+    NotInitializedException e =
+        assertThrows(
+            NotInitializedException.class,
+            () -> gentlJNI.Port_read(port, null, 0, java.nio.ByteBuffer.allocateDirect(4)));
+    assertEquals("No GenTL producer is loaded, cannot call GCReadPort (ID: -1002)", e.getMessage());
     TestProducerControl.reset();
     gentlJNI.GenTLProducer_close(t.producer, null); // nothing loaded: no GCCloseLib
-    for (long h : new long[] {t.ds}) {
-      gentlJNI.delete_DataStream(h);
-    }
-    gentlJNI.delete_Device(t.dev);
-    gentlJNI.delete_TLInterface(t.itf);
-    gentlJNI.delete_TransportLayer(t.tl);
-    gentlJNI.delete_GenTLProducer(t.producer);
+    gentlJNI.delete_Port(port);
+    t.release();
     assertEquals("", TestProducerControl.callLog());
   }
 
-  @Test
-  void holdersReleasedRootFirstDestroyTheTreeFromTheLeavesUp() {
-    gentlJNI.enableTracing(true);
-    String trace =
-        StdErr.capture(
-            () -> {
-              Tree t = new Tree();
-              gentlJNI.delete_GenTLProducer(t.producer);
-              gentlJNI.delete_TransportLayer(t.tl);
-              gentlJNI.delete_TLInterface(t.itf);
-              gentlJNI.delete_Device(t.dev);
-              assertTrue(gentlJNI.GCLibIsInited(), "the stream still holds the tree");
-              gentlJNI.delete_DataStream(t.ds);
-            });
-    Matcher m = Pattern.compile("GenTLProducer\\((\\d+)\\)").matcher(trace);
-    assertTrue(m.find(), trace);
-    String n = m.group(1);
-    assertEquals(
-        "GenTLProducer(" + n + ")\nGCInitLib()\nTLOpen()\nTransportLayer()\n"
-            + "InterfaceInfo(IF%0)\nTLOpenInterface()\nTLInterface()\n~InterfaceInfo(IF%0)\n"
-            + "DeviceInfo(Dev0)\nIFOpenDevice()\nDevice()\n~DeviceInfo(Dev0)\n"
-            + "DevOpenDataStream()\nDataStream()\n"
-            + "~DataStream()\nDSClose()\n~Device()\nDevClose()\n~TLInterface()\nIFClose()\n"
-            + "~TransportLayer()\nTLClose()\n~GenTLProducer(" + n + ")\nGCCloseLib()\n",
-        trace);
-    assertFalse(gentlJNI.GCLibIsInited());
-  }
-
-  /** Every order of releasing the five holders: the library goes with the last one. */
+  /**
+   * Every order of releasing the five holders: the library goes with the last one, and the
+   * first order, root first, traces the whole tree being built and destroyed from the leaves up.
+   */
   @Test
   void anyReleaseOrderDestroysLeavesFirstAndUnloadsLast() {
     List<List<Integer>> orders = new java.util.ArrayList<>();
@@ -215,6 +192,17 @@ class ObjectModelTest {
       int producer = trace.indexOf("~GenTLProducer(");
       assertTrue(0 <= ds && ds < dev && dev < itf && itf < tl && tl < producer, order + trace);
       assertTrue(trace.endsWith("GCCloseLib()\n"), trace);
+      if (order.equals(orders.get(0))) {
+        String n = trace.substring(14, trace.indexOf(')'));
+        assertEquals(
+            "GenTLProducer(" + n + ")\nGCInitLib()\nTLOpen()\nTransportLayer()\n"
+                + "InterfaceInfo(IF%0)\nTLOpenInterface()\nTLInterface()\n~InterfaceInfo(IF%0)\n"
+                + "DeviceInfo(Dev0)\nIFOpenDevice()\nDevice()\n~DeviceInfo(Dev0)\n"
+                + "DevOpenDataStream()\nDataStream()\n"
+                + "~DataStream()\nDSClose()\n~Device()\nDevClose()\n~TLInterface()\nIFClose()\n"
+                + "~TransportLayer()\nTLClose()\n~GenTLProducer(" + n + ")\nGCCloseLib()\n",
+            trace);
+      }
     }
   }
 
@@ -230,27 +218,37 @@ class ObjectModelTest {
     }
   }
 
+  /** An acquisition traces buffers and ports in order; queueing zero-fills unless told not. */
   @Test
   void anAcquisitionTracesBuffersAndPortsInOrder() {
+    java.nio.ByteBuffer memory = java.nio.ByteBuffer.allocateDirect(64);
     answer("DSAnnounceBuffer", ANY, u64(WIDE + 0x600));
+    answer(
+        "DSGetBufferInfo",
+        gentlJNI.BUFFER_INFO_BASE_get(),
+        u64(TestProducerControl.addressOf(memory)));
+    answer("DSGetBufferInfo", gentlJNI.BUFFER_INFO_SIZE_get(), u64(64));
     gentlJNI.enableTracing(true);
     String trace =
         StdErr.capture(
             () -> {
               Tree t = new Tree();
               long port = gentlJNI.DataStream_getPort(t.ds, null);
-              long buffer =
-                  gentlJNI.DataStream_announceBuffer(
-                      t.ds, null, java.nio.ByteBuffer.allocateDirect(16), 7);
+              long buffer = gentlJNI.DataStream_announceBuffer(t.ds, null, memory, 7);
+              fill(memory);
               assertEquals(0, gentlJNI.DataStream_queueBuffer__SWIG_0(t.ds, null, buffer, null, false));
+              assertEquals(7, memory.get(63));
+              assertEquals(0, gentlJNI.DataStream_queueBuffer__SWIG_1(t.ds, null, buffer, null));
+              for (int i = 0; i < 64; i++) {
+                assertEquals(0, memory.get(i));
+              }
+              fill(memory);
+              gentlJNI.Buffer_clear(buffer, null);
+              assertEquals(0, memory.get(0));
               assertEquals(0, gentlJNI.DataStream_startAcquisition(t.ds, null, 0, -1));
               assertEquals(0, gentlJNI.DataStream_stopAcquisition(t.ds, null, 0));
               assertEquals(0, gentlJNI.DataStream_revokeBuffer(t.ds, null, buffer, null));
-              gentlJNI.delete_GenTLProducer(t.producer);
-              gentlJNI.delete_TransportLayer(t.tl);
-              gentlJNI.delete_TLInterface(t.itf);
-              gentlJNI.delete_Device(t.dev);
-              gentlJNI.delete_DataStream(t.ds);
+              t.release();
               gentlJNI.delete_Port(port);
               gentlJNI.delete_Buffer(buffer);
             });
@@ -283,9 +281,7 @@ class ObjectModelTest {
               gentlJNI.delete_GenTLProducer(first);
               gentlJNI.delete_GenTLProducer(second);
             });
-    Matcher m = Pattern.compile("GenTLProducer\\((\\d+)\\)").matcher(trace);
-    assertTrue(m.find());
-    int n = Integer.parseInt(m.group(1));
+    int n = Integer.parseInt(trace.substring(14, trace.indexOf(')')));
     assertEquals(
         "GenTLProducer(" + n + ")\nGCInitLib()\nGCCloseLib()\n"
             + "GenTLProducer(" + (n + 1) + ")\nGCInitLib()\n"
@@ -312,38 +308,12 @@ class ObjectModelTest {
     assertEquals(
         suffix("TransportLayer is closed, cannot access TLInterface"),
         closedMessage(() -> gentlJNI.Port_checkValid(devPort, null)));
-    for (long p : new long[] {tlPort, devPort}) {
-      gentlJNI.delete_Port(p);
-    }
+    gentlJNI.delete_Port(tlPort);
+    gentlJNI.delete_Port(devPort);
     gentlJNI.delete_DataStream(t.ds);
     gentlJNI.delete_TLInterface(t.itf);
     gentlJNI.delete_TransportLayer(t.tl);
     gentlJNI.delete_GenTLProducer(t.producer);
-  }
-
-  @Test
-  void queueingZeroFillsTheWholeBufferUnlessToldNot() {
-    java.nio.ByteBuffer memory = java.nio.ByteBuffer.allocateDirect(64);
-    answer("DSAnnounceBuffer", ANY, u64(WIDE + 0x600));
-    answer(
-        "DSGetBufferInfo",
-        gentlJNI.BUFFER_INFO_BASE_get(),
-        u64(TestProducerControl.addressOf(memory)));
-    answer("DSGetBufferInfo", gentlJNI.BUFFER_INFO_SIZE_get(), u64(64));
-    Tree t = new Tree();
-    long buffer = gentlJNI.DataStream_announceBuffer(t.ds, null, memory, 1);
-    fill(memory);
-    assertEquals(0, gentlJNI.DataStream_queueBuffer__SWIG_0(t.ds, null, buffer, null, false));
-    assertEquals(7, memory.get(63));
-    assertEquals(0, gentlJNI.DataStream_queueBuffer__SWIG_1(t.ds, null, buffer, null));
-    for (int i = 0; i < 64; i++) {
-      assertEquals(0, memory.get(i));
-    }
-    fill(memory);
-    gentlJNI.Buffer_clear(buffer, null);
-    assertEquals(0, memory.get(0));
-    gentlJNI.delete_Buffer(buffer);
-    t.release();
   }
 
   private static void fill(java.nio.ByteBuffer memory) {
@@ -353,47 +323,22 @@ class ObjectModelTest {
   }
 
   @Test
-  void withNothingLoadedTheModelGivesClearExceptions() {
-    Tree t = new Tree();
-    long port = gentlJNI.TransportLayer_getPort(t.tl, null);
-    gentlJNI.GCCloseLib();
-    assertEquals(
-        suffix("GenTL lib is closed, cannot access GenTLProducer"),
-        closedMessage(() -> gentlJNI.GenTLProducer_openTransportLayer(t.producer, null)));
-    // Ports go to the producer without a validity test; with no library there is none to call.
-    NotInitializedException e =
-        assertThrows(
-            NotInitializedException.class,
-            () -> gentlJNI.Port_read(port, null, 0, java.nio.ByteBuffer.allocateDirect(4)));
-    assertEquals("No GenTL producer is loaded, cannot call GCReadPort (ID: -1002)", e.getMessage());
-    gentlJNI.delete_Port(port);
-    t.release();
-  }
-
-  @Test
   void nullHoldersAreRefusedInsteadOfFollowed() {
-    assertEquals(
-        "Grabkit::Device object is null (freed or never made)",
-        assertThrows(NullPointerException.class, () -> gentlJNI.Device_getID(0, null))
-            .getMessage());
-    assertEquals(
-        "Grabkit::GenTLProducer parent is null",
-        assertThrows(NullPointerException.class, () -> gentlJNI.new_TransportLayer(0, null, 1))
-            .getMessage());
     gentlJNI.delete_Device(0);
     Tree t = new Tree();
-    assertEquals(
-        "Grabkit::Buffer & reference is null",
-        assertThrows(
-                NullPointerException.class,
-                () -> gentlJNI.DataStream_queueBuffer__SWIG_1(t.ds, null, 0, null))
-            .getMessage());
-    assertEquals(
-        "Grabkit::Buffer const & reference is null",
-        assertThrows(
-                NullPointerException.class,
-                () -> gentlJNI.DataStream_revokeBuffer(t.ds, null, 0, null))
-            .getMessage());
+    for (Object[] c :
+        new Object[][] {
+          {"Grabkit::Device object is null (freed or never made)",
+            (Executable) () -> gentlJNI.Device_getID(0, null)},
+          {"Grabkit::GenTLProducer parent is null",
+            (Executable) () -> gentlJNI.new_TransportLayer(0, null, 1)},
+          {"Grabkit::Buffer & reference is null",
+            (Executable) () -> gentlJNI.DataStream_queueBuffer__SWIG_1(t.ds, null, 0, null)},
+          {"Grabkit::Buffer const & reference is null",
+            (Executable) () -> gentlJNI.DataStream_revokeBuffer(t.ds, null, 0, null)}
+        }) {
+      assertEquals(c[0], assertThrows(NullPointerException.class, (Executable) c[1]).getMessage());
+    }
     t.release();
   }
 
