@@ -17,33 +17,81 @@ endfunction()
 function(sim_generate_descriptions xml_dir source)
   set(template ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../xml/SimCam.xml.in)
 
-  # 2-D cameras: three pixel formats to choose from.
+  # 2-D cameras: every format the sensor produces (name, PFNC value, colour). Colour
+  # formats are unavailable while binning.
+  set(formats
+    Mono8 0x01080001 0
+    Mono10 0x01100003 0
+    Mono12 0x01100005 0
+    Mono14 0x01100025 0
+    Mono16 0x01100007 0
+    Mono10p 0x010A0046 0
+    Mono12p 0x010C0047 0
+    Mono10Packed 0x010C0004 0
+    Mono12Packed 0x010C0006 0
+    RGB8 0x02180014 1
+    BGR8 0x02180015 1
+    RGBa8 0x02200016 1
+    BGRa8 0x02200017 1
+    YCbCr422_8 0x0210003B 1
+    YCbCr422_8_CbYCrY 0x02100043 1
+    YUV422_8 0x02100032 1
+    YUV422_8_UYVY 0x0210001F 1
+    BayerGR8 0x01080008 1
+    BayerRG8 0x01080009 1
+    BayerGB8 0x0108000A 1
+    BayerBG8 0x0108000B 1
+    BayerGR10 0x0110000C 1
+    BayerRG10 0x0110000D 1
+    BayerGB10 0x0110000E 1
+    BayerBG10 0x0110000F 1
+    BayerGR12 0x01100010 1
+    BayerRG12 0x01100011 1
+    BayerGB12 0x01100012 1
+    BayerBG12 0x01100013 1
+    BayerGR16 0x0110002E 1
+    BayerRG16 0x0110002F 1
+    BayerGB16 0x01100030 1
+    BayerBG16 0x01100031 1
+  )
+  set(SIM_PIXEL_FORMATS "")
+  list(LENGTH formats n)
+  foreach(i RANGE 0 ${n} 3)
+    if(i GREATER_EQUAL n)
+      break()
+    endif()
+    math(EXPR v "${i} + 1")
+    math(EXPR c "${i} + 2")
+    list(GET formats ${i} name)
+    list(GET formats ${v} value)
+    list(GET formats ${c} colour)
+    set(available "")
+    if(colour)
+      set(available "\n      <pIsAvailable>NotBinned</pIsAvailable>")
+    endif()
+    string(APPEND SIM_PIXEL_FORMATS
+           "    <EnumEntry Name=\"${name}\" NameSpace=\"Standard\">${available}\n      <Value>${value}</Value>\n    </EnumEntry>\n")
+  endforeach()
+  string(REGEX REPLACE "\n$" "" SIM_PIXEL_FORMATS "${SIM_PIXEL_FORMATS}")
   set(SIM_MODEL SimCam)
   set(SIM_TOOLTIP "Grabkit simulated 2-D camera")
   set(SIM_PRODUCT_GUID 5E2B7C1A-4D3F-4A61-9B8E-0C71D2A4F301)
-  set(SIM_VERSION_GUID 9A0D3E57-1C6B-4F28-8E93-7B25C4D1A001)
-  set(SIM_PIXEL_FORMATS
-"    <EnumEntry Name=\"Mono8\" NameSpace=\"Standard\">
-      <Value>0x01080001</Value>
-    </EnumEntry>
-    <EnumEntry Name=\"Mono16\" NameSpace=\"Standard\">
-      <Value>0x01100007</Value>
-    </EnumEntry>
-    <EnumEntry Name=\"RGB8\" NameSpace=\"Standard\">
-      <Value>0x02180014</Value>
-    </EnumEntry>")
+  set(SIM_VERSION_GUID 9A0D3E57-1C6B-4F28-8E93-7B25C4D1A011)
+  # PFNC keeps the bits per pixel in bits 16..23 of the format.
+  set(SIM_IMAGE_BYTES "(W * H * ((F &gt;&gt; 16) &amp; 0xFF) + 7) / 8")
   configure_file(${template} ${xml_dir}/GrabkitSimCam.xml @ONLY NEWLINE_STYLE UNIX)
 
   # The 3-D camera's payload is fixed: a Mono16 range part and a Mono8 intensity part.
   set(SIM_MODEL SimCam3D)
   set(SIM_TOOLTIP "Grabkit simulated 3-D camera (Mono16 range and Mono8 intensity parts)")
   set(SIM_PRODUCT_GUID 5E2B7C1A-4D3F-4A61-9B8E-0C71D2A4F302)
-  set(SIM_VERSION_GUID 9A0D3E57-1C6B-4F28-8E93-7B25C4D1A002)
+  set(SIM_VERSION_GUID 9A0D3E57-1C6B-4F28-8E93-7B25C4D1A012)
   set(SIM_PIXEL_FORMATS
 "    <EnumEntry Name=\"Mono16\" NameSpace=\"Standard\">
       <ToolTip>Format of the range part; the intensity part is always Mono8.</ToolTip>
       <Value>0x01100007</Value>
     </EnumEntry>")
+  set(SIM_IMAGE_BYTES "W * H * 3")
   configure_file(${template} ${xml_dir}/GrabkitSimCam3D.xml @ONLY NEWLINE_STYLE UNIX)
 
   _sim_embed(camera kSimCamXml ${xml_dir}/GrabkitSimCam.xml)

@@ -1,6 +1,7 @@
 // The exported GenTL entry points. Each one validates its handles against the
 // registry, runs under the library mutex and turns failures into return codes;
 // nothing may throw across the C boundary.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -600,7 +601,8 @@ GC_ERROR DSStartAcquisition(DS_HANDLE hDataStream, ACQ_START_FLAGS iStartFlags,
   return guarded(__func__, [&] {
     auto lock = lib().lock();
     auto stream = streamOf(hDataStream);
-    stream->start(iStartFlags, iNumToAcquire, stream->device().layout());
+    stream->start(iStartFlags, iNumToAcquire, stream->device().layout(),
+                  stream->device().live());
   });
 }
 
@@ -662,11 +664,20 @@ GC_ERROR DSGetBufferInfo(DS_HANDLE hDataStream, BUFFER_HANDLE hBuffer, BUFFER_IN
 
 GC_ERROR DSGetBufferChunkData(DS_HANDLE hDataStream, BUFFER_HANDLE hBuffer,
                               SINGLE_CHUNK_DATA* pChunkData, size_t* piNumChunks) {
-  (void)pChunkData;  // the simulated cameras send no chunks
   return guarded(__func__, [&] {
     auto lock = lib().lock();
-    streamOf(hDataStream)->checkBuffer(hBuffer);
-    *need(piNumChunks, "chunk count") = 0;
+    const auto list = streamOf(hDataStream)->chunks(hBuffer);
+    size_t& count = *need(piNumChunks, "chunk count");
+    if (pChunkData != nullptr) {
+      if (count < list.size()) {
+        const size_t room = count;
+        count = list.size();
+        fail(GC_ERR_BUFFER_TOO_SMALL, std::to_string(list.size()) + " chunks, room for " +
+                                          std::to_string(room));
+      }
+      std::copy(list.begin(), list.end(), pChunkData);
+    }
+    count = list.size();
   });
 }
 

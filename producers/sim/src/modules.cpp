@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -65,6 +67,8 @@ uint32_t load32(const void* buffer) {
   return uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
 }
 
+uint32_t swap32(uint32_t v) { return __builtin_bswap32(v); }
+
 struct Register {
   uint64_t address;
   uint32_t size;
@@ -76,7 +80,7 @@ constexpr Register kRegisters[] = {
     {reg::kDeviceModelName, reg::kStringLength, false},
     {reg::kDeviceSerialNumber, reg::kStringLength, false},
     {reg::kDeviceVersion, reg::kStringLength, false},
-    {reg::kDeviceUserId, reg::kStringLength, false},
+    {reg::kDeviceUserId, reg::kStringLength, true},
     {reg::kWidth, 4, true},
     {reg::kHeight, 4, true},
     {reg::kPixelFormat, 4, true},
@@ -91,6 +95,34 @@ constexpr Register kRegisters[] = {
     {reg::kHeightMax, 4, false},
     {reg::kPayloadSize, 8, false},
     {reg::kFrameCounter, 8, false},
+    {reg::kOffsetX, 4, true},
+    {reg::kOffsetY, 4, true},
+    {reg::kSensorWidth, 4, false},
+    {reg::kSensorHeight, 4, false},
+    {reg::kImageControl, 4, true},
+    {reg::kAcquisitionFrameCount, 4, true},
+    {reg::kTriggerControl, 4, true},
+    {reg::kTriggerSoftware, 4, true},
+    {reg::kExposureTime, 4, true},
+    {reg::kExposureAuto, 4, true},
+    {reg::kGainSelector, 4, true},
+    {reg::kGain, 4, true},
+    {reg::kGain + 4, 4, true},
+    {reg::kGain + 8, 4, true},
+    {reg::kGain + 12, 4, true},
+    {reg::kBlackLevel, 4, true},
+    {reg::kDeviceTemperature, 8, false},
+    {reg::kTimestamp, 8, false},
+    {reg::kTimestampLatch, 4, true},
+    {reg::kDeviceReset, 4, true},
+    {reg::kUserSetSelector, 4, true},
+    {reg::kUserSetLoad, 4, true},
+    {reg::kUserSetSave, 4, true},
+    {reg::kChunkModeActive, 4, true},
+    {reg::kChunkSelector, 4, true},
+    {reg::kChunkEnable, 4, true},
+    {reg::kChunkEnable + 4, 4, true},
+    {reg::kChunkEnable + 8, 4, true},
 };
 
 const Register* registerAt(uint64_t address) {
@@ -146,22 +178,36 @@ PortInfo Interface::portInfo() const {
                   GRABKIT_SIM_VERSION, "InterfacePort", false};
 }
 
+uint64_t monotonicNs() {
+  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                   std::chrono::steady_clock::now().time_since_epoch())
+                                   .count());
+}
+
 Device::Device(Interface& parent, DeviceEntry entry, const Settings& settings, bool readOnly)
     : ModulePort(Kind::kDevice),
-      frameRateMilliHz(settings.frameRateMilliHz),
-      testPattern(settings.testPattern),
       parent_(parent),
       entry_(std::move(entry)),
       readOnly_(readOnly),
-      width_(settings.width),
-      height_(settings.height),
-      pixelFormat_(entry_.is3d ? pfnc::kMono16 : settings.pixelFormat) {}
+      start_(settings),
+      s_(CameraSettings::startValues(settings, entry_.is3d)) {}
 
 Device::~Device() = default;
 
+uint32_t Device::sensorWidth() const { return std::max(reg::kSensorWidthMin, start_.width); }
+uint32_t Device::sensorHeight() const { return std::max(reg::kSensorHeightMin, start_.height); }
+
 FrameLayout Device::layout() const {
-  return entry_.is3d ? FrameLayout::rangeAndIntensity(width_, height_)
-                     : FrameLayout::image(width_, height_, pixelFormat_);
+  FrameLayout layout = entry_.is3d ? FrameLayout::rangeAndIntensity(s_.width, s_.height)
+                                   : FrameLayout::image(s_.width, s_.height, s_.pixelFormat);
+  layout.geometry = s_.geometry;
+  layout.chunks = s_.chunkMode ? s_.chunkEnable : 0;
+  return layout;
+}
+
+LiveSettings Device::live() const {
+  return LiveSettings{s_.frameRateMilliHz, s_.testPattern != 0, s_.triggerMode,
+                      s_.acquisitionMode,  s_.frameCount,      s_.tone};
 }
 
 const DescriptionFile& Device::descriptionFile() const {
@@ -181,8 +227,8 @@ bool Device::parametersLocked() const {
   return tlParamsLocked_ != 0 || (stream && stream->isGrabbing());
 }
 
-void Device::wakeStream() const {
-  if (stream) stream->wake();
+void Device::changed() const {
+  if (stream) stream->update(live());
 }
 
 void Device::readRemote(uint64_t address, void* buffer, size_t size) const {
@@ -194,19 +240,49 @@ void Device::readRemote(uint64_t address, void* buffer, size_t size) const {
     storeText(map, reg::kDeviceSerialNumber, reg::kStringLength, entry_.serialNumber());
     storeText(map, reg::kDeviceVersion, reg::kStringLength, kDeviceVersion);
     storeText(map, reg::kDeviceUserId, reg::kStringLength, entry_.userName());
-    store32(map, reg::kWidth, width_);
-    store32(map, reg::kHeight, height_);
-    store32(map, reg::kPixelFormat, pixelFormat_);
-    store32(map, reg::kTestPattern, testPattern);
-    store32(map, reg::kFrameRate, frameRateMilliHz);
-    store32(map, reg::kAcquisitionMode, reg::kContinuous);
+    store32(map, reg::kWidth, s_.width);
+    store32(map, reg::kHeight, s_.height);
+    store32(map, reg::kPixelFormat, s_.pixelFormat);
+    store32(map, reg::kTestPattern, s_.testPattern);
+    store32(map, reg::kFrameRate, s_.frameRateMilliHz);
+    store32(map, reg::kAcquisitionMode, s_.acquisitionMode);
     store32(map, reg::kTLParamsLocked, tlParamsLocked_);
     const bool producing = stream && stream->isGrabbing() && !paused;
     store32(map, reg::kAcquisitionStatus, producing ? 1 : 0);
-    store32(map, reg::kWidthMax, reg::kMaxWidth);
-    store32(map, reg::kHeightMax, reg::kMaxHeight);
+    store32(map, reg::kWidthMax, widthMax());
+    store32(map, reg::kHeightMax, heightMax());
     store64(map, reg::kPayloadSize, layout().payloadSize());
     store64(map, reg::kFrameCounter, frameCounter);
+    const Geometry& g = s_.geometry;
+    store32(map, reg::kOffsetX, g.offsetX);
+    store32(map, reg::kOffsetY, g.offsetY);
+    store32(map, reg::kSensorWidth, sensorWidth());
+    store32(map, reg::kSensorHeight, sensorHeight());
+    store32(map, reg::kImageControl,
+            swap32(uint32_t{g.reverseX} << reg::kReverseXBit |
+                   g.binningHorizontal << reg::kBinningHorizontalShift |
+                   g.binningVertical << reg::kBinningVerticalShift));
+    store32(map, reg::kAcquisitionFrameCount, s_.frameCount);
+    store32(map, reg::kTriggerControl, uint32_t{s_.triggerMode} << reg::kTriggerModeBit);
+    store32(map, reg::kExposureTime, s_.tone.exposure);
+    store32(map, reg::kGainSelector, gainSelector_);
+    for (uint32_t i = 0; i < 4; ++i) {
+      store32(map, reg::kGain + 4 * i, static_cast<uint32_t>(s_.tone.gain[i]));
+    }
+    store32(map, reg::kBlackLevel, s_.tone.blackLevel);
+    // A slow drift around 38 degrees, so that polling it shows something.
+    const double seconds = static_cast<double>(monotonicNs()) / 1e9;
+    const double celsius = 38.0 + 4.0 * std::sin(2 * M_PI * seconds / 60.0);
+    uint64_t bits = 0;
+    std::memcpy(&bits, &celsius, sizeof bits);
+    store64(map, reg::kDeviceTemperature, bits);
+    store64(map, reg::kTimestamp, latchedTimestamp_);
+    store32(map, reg::kUserSetSelector, userSetSelector_);
+    store32(map, reg::kChunkModeActive, s_.chunkMode ? 1 : 0);
+    store32(map, reg::kChunkSelector, chunkSelector_);
+    for (uint32_t i = 0; i < reg::kChunkCount; ++i) {
+      store32(map, reg::kChunkEnable + 4 * i, s_.chunkEnable >> i & 1);
+    }
     copyRange(map.data(), map.size(), 0, address, buffer, size);
     return;
   }
@@ -236,7 +312,103 @@ void Device::writeRemote(uint64_t address, const void* buffer, size_t size) {
   if (!r->writable) fail(GC_ERR_ACCESS_DENIED, "the register at " + hex(address) + " is read-only");
   if (readOnly_) fail(GC_ERR_ACCESS_DENIED, "the device was opened read-only");
 
+  if (address == reg::kDeviceUserId) {
+    const auto* text = static_cast<const char*>(buffer);
+    entry_.memory->userId.assign(text, strnlen(text, size));
+    return;
+  }
   const uint32_t value = load32(buffer);
+  switch (address) {
+    case reg::kWidth:
+    case reg::kHeight:
+    case reg::kOffsetX:
+    case reg::kOffsetY:
+    case reg::kPixelFormat:
+    case reg::kChunkModeActive:
+    case reg::kChunkEnable:
+    case reg::kChunkEnable + 4:
+    case reg::kChunkEnable + 8:
+      writeFormat(address, value);
+      break;
+    case reg::kImageControl:
+      writeImageControl(swap32(value));
+      break;
+    case reg::kTestPattern:
+      checkRange("TestPattern", value, 0, 1);
+      s_.testPattern = value;
+      break;
+    case reg::kFrameRate:
+      checkRange("AcquisitionFrameRate", value, 0, reg::kMaxFrameRateMilliHz);
+      s_.frameRateMilliHz = value;
+      break;
+    case reg::kAcquisitionMode:
+      checkRange("AcquisitionMode", value, reg::kSingleFrame, reg::kContinuous);
+      s_.acquisitionMode = value;
+      break;
+    case reg::kAcquisitionFrameCount:
+      checkRange("AcquisitionFrameCount", value, 1, reg::kMaxFrameCount);
+      s_.frameCount = value;
+      break;
+    case reg::kTLParamsLocked:
+      checkRange("TLParamsLocked", value, 0, 1);
+      tlParamsLocked_ = value;
+      break;
+    case reg::kTriggerControl:
+      if ((value & ~(uint32_t{1} << reg::kTriggerModeBit)) != 0) {
+        fail(GC_ERR_INVALID_VALUE, "TriggerControl " + hex(value) +
+                                       ": only the mode bit may be set (selector FrameStart and "
+                                       "source Software are 0)");
+      }
+      s_.triggerMode = value != 0;
+      break;
+    case reg::kExposureTime:
+      checkRange("ExposureTime", value, reg::kExposureMin, reg::kExposureMax);
+      s_.tone.exposure = value;
+      break;
+    case reg::kExposureAuto: {
+      checkRange("ExposureAuto", value, 0, 1);
+      if (value == 1) {
+        // Once: the exposure that brings the pattern to its nominal level under the
+        // current gain; the mode then falls back to Off, as a one-shot does.
+        const uint64_t exposure =
+            uint64_t{reg::kExposureDefault} * 1000 / Tone::milliGain(s_.tone.gain[reg::kGainAll]);
+        s_.tone.exposure = static_cast<uint32_t>(std::clamp<uint64_t>(
+            exposure, reg::kExposureMin, reg::kExposureMax));
+      }
+      break;
+    }
+    case reg::kGainSelector:
+      checkRange("GainSelector", value, reg::kGainAll, reg::kGainBlue);
+      gainSelector_ = value;
+      break;
+    case reg::kGain:
+    case reg::kGain + 4:
+    case reg::kGain + 8:
+    case reg::kGain + 12:
+      checkRange("Gain", value, 0, static_cast<uint32_t>(reg::kGainMax));
+      s_.tone.gain[(address - reg::kGain) / 4] = static_cast<int32_t>(value);
+      break;
+    case reg::kBlackLevel:
+      checkRange("BlackLevel", value, 0, reg::kBlackLevelMax);
+      s_.tone.blackLevel = value;
+      break;
+    case reg::kUserSetSelector:
+      checkRange("UserSetSelector", value, 0, 1);
+      userSetSelector_ = value;
+      break;
+    case reg::kChunkSelector:
+      checkRange("ChunkSelector", value, 0, reg::kChunkCount - 1);
+      chunkSelector_ = value;
+      break;
+    default:  // the commands
+      checkRange("a command register", value, 1, 1);
+      command(address);
+      break;
+  }
+  changed();
+}
+
+void Device::writeFormat(uint64_t address, uint32_t value) {
   auto unlocked = [&](const char* name) {
     if (parametersLocked()) {
       fail(GC_ERR_ACCESS_DENIED, std::string(name) +
@@ -244,50 +416,129 @@ void Device::writeRemote(uint64_t address, const void* buffer, size_t size) {
                                      "or TLParamsLocked is set");
     }
   };
+  Geometry& g = s_.geometry;
   switch (address) {
     case reg::kWidth:
-      checkRange("Width", value, 1, reg::kMaxWidth);
+      checkRange("Width", value, 1, widthMax() - g.offsetX);
       unlocked("Width");
-      width_ = value;
+      s_.width = value;
       break;
     case reg::kHeight:
-      checkRange("Height", value, 1, reg::kMaxHeight);
+      checkRange("Height", value, 1, heightMax() - g.offsetY);
       unlocked("Height");
-      height_ = value;
+      s_.height = value;
       break;
-    case reg::kPixelFormat:
-      if (entry_.is3d ? value != pfnc::kMono16 : bytesPerPixel(value) == 0) {
+    case reg::kOffsetX:
+      checkRange("OffsetX", value, 0, widthMax() - s_.width);
+      unlocked("OffsetX");
+      g.offsetX = value;
+      break;
+    case reg::kOffsetY:
+      checkRange("OffsetY", value, 0, heightMax() - s_.height);
+      unlocked("OffsetY");
+      g.offsetY = value;
+      break;
+    case reg::kPixelFormat: {
+      const FormatInfo* format = formatInfo(value);
+      if (entry_.is3d ? value != pfnc::kMono16 : format == nullptr) {
         fail(GC_ERR_INVALID_VALUE,
              "pixel format " + hex(value) + " is not offered by " + entry_.id);
       }
+      if (format->colour() && (g.binningHorizontal > 1 || g.binningVertical > 1)) {
+        fail(GC_ERR_INVALID_VALUE, format->name + " is not available while binning");
+      }
       unlocked("PixelFormat");
-      pixelFormat_ = value;
+      s_.pixelFormat = value;
       break;
-    case reg::kTestPattern:
-      checkRange("TestPattern", value, 0, 1);
-      testPattern = value;
+    }
+    case reg::kChunkModeActive:
+      checkRange("ChunkModeActive", value, 0, 1);
+      unlocked("ChunkModeActive");
+      s_.chunkMode = value != 0;
       break;
-    case reg::kFrameRate:
-      checkRange("AcquisitionFrameRate", value, 0, reg::kMaxFrameRateMilliHz);
-      frameRateMilliHz = value;
-      wakeStream();
+    default: {  // ChunkEnable
+      checkRange("ChunkEnable", value, 0, 1);
+      unlocked("ChunkEnable");
+      const uint32_t bit = uint32_t{1} << ((address - reg::kChunkEnable) / 4);
+      s_.chunkEnable = value != 0 ? s_.chunkEnable | bit : s_.chunkEnable & ~bit;
       break;
-    case reg::kAcquisitionMode:
-      checkRange("AcquisitionMode", value, reg::kContinuous, reg::kContinuous);
-      break;
-    case reg::kTLParamsLocked:
-      checkRange("TLParamsLocked", value, 0, 1);
-      tlParamsLocked_ = value;
-      break;
+    }
+  }
+}
+
+void Device::writeImageControl(uint32_t value) {
+  const bool reverseX = (value >> reg::kReverseXBit & 1) != 0;
+  const uint32_t h = value >> reg::kBinningHorizontalShift & 3;
+  const uint32_t v = value >> reg::kBinningVerticalShift & 3;
+  const uint32_t known = uint32_t{1} << reg::kReverseXBit | 3u << reg::kBinningHorizontalShift |
+                         3u << reg::kBinningVerticalShift;
+  if ((value & ~known) != 0 || h < 1 || h > 2 || v < 1 || v > 2) {
+    fail(GC_ERR_INVALID_VALUE, "ImageControl " + hex(value) +
+                                   ": binning fields take 1 or 2, other bits must be 0");
+  }
+  Geometry& g = s_.geometry;
+  if ((h > 1 || v > 1) && formatInfo(s_.pixelFormat) != nullptr &&
+      formatInfo(s_.pixelFormat)->colour()) {
+    fail(GC_ERR_INVALID_VALUE, "binning needs a monochrome pixel format");
+  }
+  if (parametersLocked()) {
+    fail(GC_ERR_ACCESS_DENIED,
+         "binning and ReverseX cannot change while the stream acquires or TLParamsLocked is set");
+  }
+  // The region keeps covering the same part of the sensor, as far as it can.
+  auto rescale = [](uint32_t& size, uint32_t& offset, uint32_t from, uint32_t to, uint32_t max) {
+    size = std::max<uint32_t>(1, size * from / to);
+    offset = offset * from / to;
+    size = std::min(size, max);
+    offset = std::min(offset, max - size);
+  };
+  const uint32_t sensorW = sensorWidth(), sensorH = sensorHeight();
+  rescale(s_.width, g.offsetX, g.binningHorizontal, h, sensorW / h);
+  rescale(s_.height, g.offsetY, g.binningVertical, v, sensorH / v);
+  g.binningHorizontal = h;
+  g.binningVertical = v;
+  g.reverseX = reverseX;
+}
+
+void Device::command(uint64_t address) {
+  switch (address) {
     case reg::kAcquisitionStart:
-      checkRange("AcquisitionStart", value, 1, 1);
       paused = false;
-      wakeStream();
+      if (stream) stream->resumeSensor();
       break;
     case reg::kAcquisitionStop:
-      checkRange("AcquisitionStop", value, 1, 1);
       paused = true;
-      wakeStream();
+      if (stream) stream->wake();
+      break;
+    case reg::kTriggerSoftware:
+      if (stream) stream->trigger();
+      break;
+    case reg::kTimestampLatch:
+      latchedTimestamp_ = monotonicNs();
+      break;
+    case reg::kDeviceReset:
+      // A reset ends the acquisition and forgets everything volatile; the user ID and
+      // the saved user set live on, as in a camera's flash.
+      if (stream) stream->stop(ACQ_STOP_FLAGS_KILL);
+      s_ = CameraSettings::startValues(start_, entry_.is3d);
+      tlParamsLocked_ = 0;
+      gainSelector_ = reg::kGainAll;
+      chunkSelector_ = reg::kChunkTimestamp;
+      userSetSelector_ = 0;
+      paused = false;
+      break;
+    case reg::kUserSetLoad:
+      if (parametersLocked()) {
+        fail(GC_ERR_ACCESS_DENIED,
+             "UserSetLoad cannot run while the stream acquires or TLParamsLocked is set");
+      }
+      s_ = userSetSelector_ == 1 && entry_.memory->userSet1
+               ? *entry_.memory->userSet1
+               : CameraSettings::startValues(start_, entry_.is3d);
+      break;
+    case reg::kUserSetSave:
+      if (userSetSelector_ == 0) fail(GC_ERR_ACCESS_DENIED, "the Default user set is read-only");
+      entry_.memory->userSet1 = s_;
       break;
     default:
       fail(GC_ERR_ACCESS_DENIED, "the register at " + hex(address) + " is read-only");

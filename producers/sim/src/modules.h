@@ -4,12 +4,14 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <memory>
 #include <string>
 
 #include "description.h"
 #include "info.h"
 #include "pattern.h"
+#include "registers.h"
 #include "settings.h"
 
 namespace grabkit::sim {
@@ -121,9 +123,21 @@ class Interface : public ModulePort {
   const uint32_t deviceCount_;
 };
 
+// What the acquisition thread reads per frame; the device hands it over on every change.
+struct LiveSettings {
+  uint32_t frameRateMilliHz = 0;
+  bool gradient = true;
+  bool triggerMode = false;
+  uint32_t acquisitionMode = reg::kContinuous;
+  uint32_t frameCount = 1;
+  Tone tone;
+};
+
+uint64_t monotonicNs();  // the clock of buffer time stamps and the Timestamp register
+
 // An open camera: the local module (this object) and its remote register space
 // (RemotePort). Register state is guarded by the library mutex; the acquisition
-// thread only touches the atomics.
+// thread gets its share through Stream::update and the atomics.
 class Device : public ModulePort {
  public:
   Device(Interface& parent, DeviceEntry entry, const Settings& settings, bool readOnly);
@@ -133,6 +147,7 @@ class Device : public ModulePort {
   const DeviceEntry& entry() const { return entry_; }
   bool readOnly() const { return readOnly_; }
   FrameLayout layout() const;
+  LiveSettings live() const;
   const DescriptionFile& descriptionFile() const;
 
   PortInfo portInfo() const override;
@@ -143,9 +158,8 @@ class Device : public ModulePort {
   std::shared_ptr<RemotePort> remote;
   std::shared_ptr<Stream> stream;  // when open
 
-  std::atomic<uint32_t> frameRateMilliHz;
-  std::atomic<uint32_t> testPattern;
-  // AcquisitionStop holds the sensor until AcquisitionStart or DSStartAcquisition.
+  // AcquisitionStop, or the end of a SingleFrame/MultiFrame run, holds the sensor
+  // until AcquisitionStart or DSStartAcquisition.
   std::atomic<bool> paused{false};
   std::atomic<uint64_t> frameCounter{0};
 
@@ -155,15 +169,25 @@ class Device : public ModulePort {
 
  private:
   bool parametersLocked() const;
-  void wakeStream() const;
+  void changed() const;  // hands the live settings to the stream
+  uint32_t sensorWidth() const;
+  uint32_t sensorHeight() const;
+  uint32_t widthMax() const { return sensorWidth() / s_.geometry.binningHorizontal; }
+  uint32_t heightMax() const { return sensorHeight() / s_.geometry.binningVertical; }
+  void writeFormat(uint64_t address, uint32_t value);
+  void writeImageControl(uint32_t value);
+  void command(uint64_t address);
 
   Interface& parent_;
   const DeviceEntry entry_;
   const bool readOnly_;
-  uint32_t width_;
-  uint32_t height_;
-  uint32_t pixelFormat_;
+  const Settings& start_;
+  CameraSettings s_;
   uint32_t tlParamsLocked_ = 0;
+  uint32_t gainSelector_ = reg::kGainAll;
+  uint32_t chunkSelector_ = reg::kChunkTimestamp;
+  uint32_t userSetSelector_ = 0;
+  uint64_t latchedTimestamp_ = 0;
 };
 
 class RemotePort : public Port {

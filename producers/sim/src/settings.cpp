@@ -60,17 +60,13 @@ void readPixelFormat(uint32_t& pixelFormat) {
   const char* name = "GRABKIT_SIM_PIXEL_FORMAT";
   const char* text = std::getenv(name);
   if (text == nullptr) return;
-  if (strcasecmp(text, "Mono8") == 0) {
-    pixelFormat = pfnc::kMono8;
-  } else if (strcasecmp(text, "Mono16") == 0) {
-    pixelFormat = pfnc::kMono16;
-  } else if (strcasecmp(text, "RGB8") == 0) {
-    pixelFormat = pfnc::kRgb8;
+  if (const FormatInfo* format = formatNamed(text)) {
+    pixelFormat = format->code;
   } else if (const auto value = parseUnsigned(text);
-             value && *value <= UINT32_MAX && bytesPerPixel(static_cast<uint32_t>(*value))) {
+             value && *value <= UINT32_MAX && formatInfo(static_cast<uint32_t>(*value))) {
     pixelFormat = static_cast<uint32_t>(*value);
   } else {
-    ignore(name, text, "Mono8, Mono16, RGB8 or their PFNC values");
+    ignore(name, text, "a PixelFormat entry name (Mono8, Mono12p, BayerRG8, RGB8, ...) or its PFNC value");
   }
 }
 
@@ -111,7 +107,18 @@ std::string DeviceEntry::serialNumber() const {
 }
 
 std::string DeviceEntry::userName() const {
+  if (!memory->userId.empty()) return memory->userId;
   return is3d ? "sim3d" : "sim" + std::to_string(index);
+}
+
+CameraSettings CameraSettings::startValues(const Settings& settings, bool is3d) {
+  CameraSettings s;
+  s.width = settings.width;
+  s.height = settings.height;
+  s.pixelFormat = is3d ? pfnc::kMono16 : settings.pixelFormat;
+  s.testPattern = settings.testPattern;
+  s.frameRateMilliHz = settings.frameRateMilliHz;
+  return s;
 }
 
 std::vector<DeviceEntry> deviceCatalog(const Settings& settings) {

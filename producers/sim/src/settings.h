@@ -2,10 +2,13 @@
 #define GRABKIT_SIM_SETTINGS_H
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "pattern.h"
+#include "registers.h"
 
 namespace grabkit::sim {
 
@@ -23,10 +26,35 @@ struct Settings {
 // Values that cannot be parsed are reported on stderr and left at their default.
 Settings settingsFromEnvironment();
 
+// Everything a user set holds: the settings that shape what the camera delivers.
+struct CameraSettings {
+  uint32_t width = 0;
+  uint32_t height = 0;
+  uint32_t pixelFormat = 0;
+  Geometry geometry;
+  uint32_t testPattern = 1;
+  uint32_t frameRateMilliHz = 0;
+  uint32_t acquisitionMode = reg::kContinuous;
+  uint32_t frameCount = 10;
+  bool triggerMode = false;
+  Tone tone;
+  bool chunkMode = false;
+  uint32_t chunkEnable = 0;  // bit per reg::Chunk
+
+  static CameraSettings startValues(const Settings& settings, bool is3d);
+};
+
+// What a camera keeps while the producer stays loaded, across closing and opening.
+struct CameraMemory {
+  std::string userId;
+  std::optional<CameraSettings> userSet1;
+};
+
 struct DeviceEntry {
   std::string id;  // SimCam0, SimCam1, ..., SimCam3D
   bool is3d = false;
   uint32_t index = 0;
+  std::shared_ptr<CameraMemory> memory = std::make_shared<CameraMemory>();
 
   std::string model() const { return is3d ? "SimCam3D" : "SimCam"; }
   std::string serialNumber() const;

@@ -17,12 +17,6 @@ constexpr size_t kAllocAlignment = 64;
 // far from overflowing the clock.
 constexpr uint64_t kLongestTimedWaitMs = uint64_t{1} << 40;  // about 35 years
 
-uint64_t nowNs() {
-  return static_cast<uint64_t>(
-      std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
-          .count());
-}
-
 }  // namespace
 
 Stream::Stream(Device& device) : ModulePort(Kind::kStream), device_(device) {}
@@ -175,7 +169,8 @@ void Stream::flush(ACQ_QUEUE_TYPE operation) {
   work_.notify_all();
 }
 
-void Stream::start(ACQ_START_FLAGS flags, uint64_t count, const FrameLayout& layout) {
+void Stream::start(ACQ_START_FLAGS flags, uint64_t count, const FrameLayout& layout,
+                   const LiveSettings& live) {
   if (flags != ACQ_START_FLAGS_DEFAULT) {
     fail(GC_ERR_INVALID_PARAMETER, "unknown start flags " + std::to_string(flags));
   }
@@ -188,6 +183,9 @@ void Stream::start(ACQ_START_FLAGS flags, uint64_t count, const FrameLayout& lay
   // A thread that ended on its own after `count` frames has left the loop for good.
   if (thread_.joinable()) thread_.join();
   layout_ = layout;
+  live_ = live;
+  sensorFrames_ = 0;
+  triggers_ = 0;
   toAcquire_ = count;
   acquired_ = 0;
   stopRequested_ = false;
@@ -229,6 +227,28 @@ void Stream::wake() {
   work_.notify_all();
 }
 
+void Stream::update(const LiveSettings& live) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!live.triggerMode) triggers_ = 0;
+  live_ = live;
+  work_.notify_all();
+}
+
+void Stream::resumeSensor() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  device_.paused = false;
+  sensorFrames_ = 0;
+  work_.notify_all();
+}
+
+void Stream::trigger() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  // A trigger the sensor is not armed for is lost, as on a real camera.
+  if (!running_ || stopRequested_ || device_.paused || !live_.triggerMode) return;
+  ++triggers_;
+  work_.notify_all();
+}
+
 void Stream::close() {
   stop(ACQ_STOP_FLAGS_KILL);
   std::lock_guard<std::mutex> lock(mutex_);
@@ -246,19 +266,33 @@ void Stream::close() {
 void Stream::run() {
   std::unique_lock<std::mutex> lock(mutex_);
   auto next = Clock::now();
+  uint32_t lastRate = live_.frameRateMilliHz;
   while (!stopRequested_ && acquired_ < toAcquire_) {
-    const uint32_t milliHz = device_.frameRateMilliHz;
-    if (milliHz != 0) {
+    if (live_.triggerMode) {
+      // Each software trigger exposes one frame at once; the frame rate does not apply.
+      work_.wait(lock, [this] {
+        return stopRequested_ || triggers_ > 0 || !live_.triggerMode || device_.paused;
+      });
+      if (stopRequested_ || !live_.triggerMode) continue;
+      if (device_.paused) {
+        triggers_ = 0;
+        work_.wait(lock, [this] { return stopRequested_ || !device_.paused; });
+        continue;
+      }
+      --triggers_;
+      if (input_.empty()) {
+        ++underruns_;
+        continue;
+      }
+    } else if (const uint32_t milliHz = live_.frameRateMilliHz; milliHz != 0) {
+      if (milliHz != lastRate) next = Clock::now();  // a new frame rate restarts the sensor clock
+      lastRate = milliHz;
       // A sensor with a frame rate exposes on its own clock: a frame that finds
       // no queued buffer is lost.
       const bool interrupted = work_.wait_until(lock, next, [this, milliHz] {
-        return stopRequested_ || device_.frameRateMilliHz != milliHz;
+        return stopRequested_ || live_.frameRateMilliHz != milliHz || live_.triggerMode;
       });
-      if (stopRequested_) break;
-      if (interrupted) {
-        next = Clock::now();  // a new frame rate restarts the sensor clock
-        continue;
-      }
+      if (stopRequested_ || interrupted) continue;
       const auto period = std::chrono::nanoseconds(uint64_t{1000000000000} / milliHz);
       next = std::max(next + period, Clock::now());
       if (device_.paused) continue;
@@ -267,6 +301,7 @@ void Stream::run() {
         continue;
       }
     } else {
+      lastRate = 0;
       // Unlimited rate: the next frame starts when a buffer is there. Finding none
       // counts as one lost frame, then the sensor waits instead of spinning.
       if (device_.paused) {
@@ -277,7 +312,7 @@ void Stream::run() {
         ++underruns_;
         work_.wait(lock, [this] {
           return stopRequested_ || !input_.empty() || device_.paused ||
-                 device_.frameRateMilliHz != 0;
+                 live_.frameRateMilliHz != 0 || live_.triggerMode;
         });
         continue;
       }
@@ -289,14 +324,27 @@ void Stream::run() {
     buffer->state = BufferState::kFilling;
     ++started_;
     const uint64_t frameId = nextFrameId_;
-    const bool gradient = device_.testPattern != 0;
+    const bool gradient = live_.gradient;
+    const Tone tone = live_.tone;
+    // A SingleFrame or MultiFrame run ends with this frame: the sensor stops
+    // until the next AcquisitionStart.
+    ++sensorFrames_;
+    const uint64_t limit = live_.acquisitionMode == reg::kSingleFrame  ? 1
+                           : live_.acquisitionMode == reg::kMultiFrame ? live_.frameCount
+                                                                       : 0;
+    if (limit != 0 && sensorFrames_ >= limit) device_.paused = true;
 
     // The buffer cannot be revoked or flushed while it is filling, and close()
     // joins this thread before it frees anything.
     lock.unlock();
-    const auto written =
-        pattern_.write(buffer->base, buffer->size, layout_, frameId, gradient, abortFill_);
-    const uint64_t timestamp = nowNs();
+    auto written =
+        pattern_.write(buffer->base, buffer->size, layout_, frameId, gradient, tone, abortFill_);
+    const uint64_t timestamp = monotonicNs();
+    const bool whole = written && *written == layout_.imageSize();
+    if (whole && layout_.chunks != 0) {
+      written = PatternWriter::writeChunks(buffer->base, buffer->size, layout_, *written,
+                                           ChunkValues{timestamp, frameId, tone.exposure / 10.0});
+    }
     lock.lock();
 
     if (!written) {
@@ -347,7 +395,7 @@ InfoValue Stream::info(STREAM_INFO_CMD cmd, size_t payloadSize) const {
     case STREAM_INFO_TLTYPE:
       return InfoValue::text(kTLType);
     case STREAM_INFO_NUM_CHUNKS_MAX:
-      return InfoValue::sizeT(0);
+      return InfoValue::sizeT(reg::kChunkCount);
     case STREAM_INFO_BUF_ANNOUNCE_MIN:
       return InfoValue::sizeT(kMinAnnounced);
     case STREAM_INFO_BUF_ALIGNMENT:
@@ -413,8 +461,12 @@ InfoValue Stream::bufferInfo(BUFFER_HANDLE handle, BUFFER_INFO_CMD cmd) const {
     case BUFFER_INFO_XPADDING:
     case BUFFER_INFO_YPADDING:
     case BUFFER_INFO_IMAGEOFFSET:
-    case BUFFER_INFO_DELIVERED_CHUNKPAYLOADSIZE:
       return InfoValue::sizeT(0);
+    case BUFFER_INFO_DELIVERED_CHUNKPAYLOADSIZE:
+      needContent();
+      return InfoValue::sizeT(b.sizeFilled > b.layout.imageSize()
+                                  ? b.sizeFilled - b.layout.imageSize()
+                                  : 0);
     case BUFFER_INFO_FRAMEID:
       needContent();
       return InfoValue::uint64(b.frameId);
@@ -433,7 +485,8 @@ InfoValue Stream::bufferInfo(BUFFER_HANDLE handle, BUFFER_INFO_CMD cmd) const {
       needSingleImage();
       return InfoValue::sizeT(FrameLayout::rowsWithin(image, b.size));
     case BUFFER_INFO_CHUNKLAYOUTID:
-      return InfoValue::uint64(0);
+      // The set of enabled chunks is the layout: it changes exactly when they do.
+      return InfoValue::uint64(b.layout.chunks);
     case BUFFER_INFO_FILENAME:
       fail(GC_ERR_NOT_AVAILABLE, "the buffers hold images, not files");
     case BUFFER_INFO_PIXEL_ENDIANNESS:
@@ -441,7 +494,7 @@ InfoValue Stream::bufferInfo(BUFFER_HANDLE handle, BUFFER_INFO_CMD cmd) const {
     case BUFFER_INFO_DATA_LARGER_THAN_BUFFER:
       return InfoValue::bool8(b.filled && b.layout.payloadSize() > b.size);
     case BUFFER_INFO_CONTAINS_CHUNKDATA:
-      return InfoValue::bool8(false);
+      return InfoValue::bool8(b.filled && b.sizeFilled > b.layout.imageSize());
     default:
       fail(GC_ERR_NOT_IMPLEMENTED, "unknown buffer info command " + std::to_string(cmd));
   }
@@ -455,6 +508,21 @@ uint32_t Stream::partCount(BUFFER_HANDLE handle) const {
   uint32_t count = 0;
   while (count < b.layout.partCount && b.layout.parts[count].offset < b.size) ++count;
   return count;
+}
+
+std::vector<SINGLE_CHUNK_DATA> Stream::chunks(BUFFER_HANDLE handle) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const Buffer& b = find(handle);
+  std::vector<SINGLE_CHUNK_DATA> list;
+  if (!b.filled) return list;
+  for (uint32_t c = 0; c < reg::kChunkCount; ++c) {
+    if ((b.layout.chunks >> c & 1) == 0) continue;
+    const size_t at = b.layout.chunkOffset(c);
+    if (at + reg::kChunkBytes > b.sizeFilled) break;
+    list.push_back(SINGLE_CHUNK_DATA{reg::kChunkIds[c], static_cast<ptrdiff_t>(at),
+                                     reg::kChunkBytes});
+  }
+  return list;
 }
 
 InfoValue Stream::partInfo(BUFFER_HANDLE handle, uint32_t index, BUFFER_PART_INFO_CMD cmd) const {

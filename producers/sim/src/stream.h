@@ -75,11 +75,18 @@ class Stream : public ModulePort {
   void queue(BUFFER_HANDLE handle);
   void flush(ACQ_QUEUE_TYPE operation);
   // `layout` is what the device produces now; it cannot change while acquiring.
-  void start(ACQ_START_FLAGS flags, uint64_t count, const FrameLayout& layout);
+  void start(ACQ_START_FLAGS flags, uint64_t count, const FrameLayout& layout,
+             const LiveSettings& live);
   void stop(ACQ_STOP_FLAGS flags);
   bool isGrabbing() const;
   // The device changed something the acquisition thread waits on.
   void wake();
+  void update(const LiveSettings& live);
+  // AcquisitionStart: the sensor runs again, and a SingleFrame or MultiFrame run
+  // counts from zero.
+  void resumeSensor();
+  // TriggerSoftware: one frame, if the sensor runs in trigger mode.
+  void trigger();
   // Stops the thread, aborts waiters and forgets all buffers (freeing our own).
   void close();
 
@@ -87,6 +94,8 @@ class Stream : public ModulePort {
   BUFFER_HANDLE bufferAt(uint32_t index) const;
   InfoValue bufferInfo(BUFFER_HANDLE handle, BUFFER_INFO_CMD cmd) const;
   uint32_t partCount(BUFFER_HANDLE handle) const;
+  // The chunks of the last frame that are completely in the buffer.
+  std::vector<SINGLE_CHUNK_DATA> chunks(BUFFER_HANDLE handle) const;
   InfoValue partInfo(BUFFER_HANDLE handle, uint32_t part, BUFFER_PART_INFO_CMD cmd) const;
   void checkBuffer(BUFFER_HANDLE handle) const;
 
@@ -125,6 +134,9 @@ class Stream : public ModulePort {
   uint64_t toAcquire_ = 0;
   uint64_t acquired_ = 0;
   FrameLayout layout_;     // fixed while the thread runs
+  LiveSettings live_;
+  uint64_t sensorFrames_ = 0;  // since the sensor was last started, for the acquisition modes
+  uint64_t triggers_ = 0;      // pending software triggers
   PatternWriter pattern_;  // used by the acquisition thread only
 
   uint64_t nextFrameId_ = 1;
