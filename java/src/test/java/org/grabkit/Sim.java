@@ -10,6 +10,7 @@ final class Sim {
   static final long HEIGHT = 0x104;
   static final long PIXEL_FORMAT = 0x108;
   static final long FRAME_RATE_MHZ = 0x110;
+  static final long EXPOSURE = 0x160;
 
   private Sim() {}
 

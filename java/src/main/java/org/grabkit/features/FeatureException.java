@@ -25,6 +25,8 @@ public class FeatureException extends RuntimeException {
     NOT_READABLE,
     /** The symbol is not an available entry of the enumeration. */
     NOT_AN_ENTRY,
+    /** The device refused or failed a register access; the cause tells why. */
+    DEVICE_ERROR,
     /** A command did not finish in time. */
     TIMEOUT,
     /** The description file is malformed or inconsistent. */

@@ -139,7 +139,11 @@ final class Reg {
       return cached.clone();
     }
     byte[] bytes = new byte[n];
-    owner.map.port.read(at, bytes);
+    try {
+      owner.map.port.read(at, bytes);
+    } catch (RuntimeException e) {
+      throw refused(owner, "read", n, at, e);
+    }
     if (caching) {
       cachedAt = at;
       cached = bytes.clone();
@@ -153,13 +157,28 @@ final class Reg {
       port.writeChunk(owner, at, bytes);
       return;
     }
-    owner.map.port.write(at, bytes);
+    try {
+      owner.map.port.write(at, bytes);
+    } catch (RuntimeException e) {
+      throw refused(owner, "write", bytes.length, at, e);
+    }
     if (caching && writeThrough) {
       cachedAt = at;
       cached = bytes.clone();
     } else {
       cached = null;
     }
+  }
+
+  // A user who set a feature expects to hear about it in the node map's terms, with the
+  // device's own reason kept as the cause.
+  private static FeatureException refused(Node owner, String what, int n, long at, RuntimeException e) {
+    if (e instanceof FeatureException) {
+      return (FeatureException) e;
+    }
+    return new FeatureException(FeatureException.Kind.DEVICE_ERROR, owner.name(),
+        owner.name() + ": the device refused to " + what + " " + n + " bytes at 0x"
+            + Long.toHexString(at).toUpperCase() + ": " + e.getMessage(), e);
   }
 
   /** Why the port refuses the access, null when it allows it. */
