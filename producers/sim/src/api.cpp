@@ -601,8 +601,7 @@ GC_ERROR DSStartAcquisition(DS_HANDLE hDataStream, ACQ_START_FLAGS iStartFlags,
   return guarded(__func__, [&] {
     auto lock = lib().lock();
     auto stream = streamOf(hDataStream);
-    stream->start(iStartFlags, iNumToAcquire, stream->device().layout(),
-                  stream->device().live());
+    stream->start(iStartFlags, iNumToAcquire, stream->device().layout(), stream->device().live());
   });
 }
 
@@ -672,8 +671,8 @@ GC_ERROR DSGetBufferChunkData(DS_HANDLE hDataStream, BUFFER_HANDLE hBuffer,
       if (count < list.size()) {
         const size_t room = count;
         count = list.size();
-        fail(GC_ERR_BUFFER_TOO_SMALL, std::to_string(list.size()) + " chunks, room for " +
-                                          std::to_string(room));
+        fail(GC_ERR_BUFFER_TOO_SMALL,
+             std::to_string(list.size()) + " chunks, room for " + std::to_string(room));
       }
       std::copy(list.begin(), list.end(), pChunkData);
     }

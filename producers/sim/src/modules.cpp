@@ -67,7 +67,9 @@ uint32_t load32(const void* buffer) {
   return uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
 }
 
-uint32_t swap32(uint32_t v) { return __builtin_bswap32(v); }
+uint32_t swap32(uint32_t v) {
+  return __builtin_bswap32(v);
+}
 
 struct Register {
   uint64_t address;
@@ -194,8 +196,12 @@ Device::Device(Interface& parent, DeviceEntry entry, const Settings& settings, b
 
 Device::~Device() = default;
 
-uint32_t Device::sensorWidth() const { return std::max(reg::kSensorWidthMin, start_.width); }
-uint32_t Device::sensorHeight() const { return std::max(reg::kSensorHeightMin, start_.height); }
+uint32_t Device::sensorWidth() const {
+  return std::max(reg::kSensorWidthMin, start_.width);
+}
+uint32_t Device::sensorHeight() const {
+  return std::max(reg::kSensorHeightMin, start_.height);
+}
 
 FrameLayout Device::layout() const {
   FrameLayout layout = entry_.is3d ? FrameLayout::rangeAndIntensity(s_.width, s_.height)
@@ -207,7 +213,7 @@ FrameLayout Device::layout() const {
 
 LiveSettings Device::live() const {
   return LiveSettings{s_.frameRateMilliHz, s_.testPattern != 0, s_.triggerMode,
-                      s_.acquisitionMode,  s_.frameCount,      s_.tone};
+                      s_.acquisitionMode,  s_.frameCount,       s_.tone};
 }
 
 const DescriptionFile& Device::descriptionFile() const {
@@ -372,8 +378,8 @@ void Device::writeRemote(uint64_t address, const void* buffer, size_t size) {
         // current gain; the mode then falls back to Off, as a one-shot does.
         const uint64_t exposure =
             uint64_t{reg::kExposureDefault} * 1000 / Tone::milliGain(s_.tone.gain[reg::kGainAll]);
-        s_.tone.exposure = static_cast<uint32_t>(std::clamp<uint64_t>(
-            exposure, reg::kExposureMin, reg::kExposureMax));
+        s_.tone.exposure = static_cast<uint32_t>(
+            std::clamp<uint64_t>(exposure, reg::kExposureMin, reg::kExposureMax));
       }
       break;
     }
@@ -473,8 +479,8 @@ void Device::writeImageControl(uint32_t value) {
   const uint32_t known = uint32_t{1} << reg::kReverseXBit | 3u << reg::kBinningHorizontalShift |
                          3u << reg::kBinningVerticalShift;
   if ((value & ~known) != 0 || h < 1 || h > 2 || v < 1 || v > 2) {
-    fail(GC_ERR_INVALID_VALUE, "ImageControl " + hex(value) +
-                                   ": binning fields take 1 or 2, other bits must be 0");
+    fail(GC_ERR_INVALID_VALUE,
+         "ImageControl " + hex(value) + ": binning fields take 1 or 2, other bits must be 0");
   }
   Geometry& g = s_.geometry;
   if ((h > 1 || v > 1) && formatInfo(s_.pixelFormat) != nullptr &&

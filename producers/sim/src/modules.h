@@ -4,8 +4,8 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "description.h"

@@ -40,16 +40,17 @@ std::vector<FormatInfo> makeFormats() {
     const char* name;
     std::array<int8_t, 4> order;
   };
-  const Cfa cfas[] = {{"GR", {G, R, B, G}}, {"RG", {R, G, G, B}}, {"GB", {G, B, R, G}},
-                      {"BG", {B, G, G, R}}};
+  const Cfa cfas[] = {
+      {"GR", {G, R, B, G}}, {"RG", {R, G, G, B}}, {"GB", {G, B, R, G}}, {"BG", {B, G, G, R}}};
   const struct {
     uint32_t depth;
     uint32_t firstCode;
   } depths[] = {{8, 0x01080008}, {10, 0x0110000C}, {12, 0x01100010}, {16, 0x0110002E}};
   for (const auto& d : depths) {
     for (uint32_t i = 0; i < 4; ++i) {
-      list.push_back({d.firstCode + i, std::string("Bayer") + cfas[i].name + std::to_string(d.depth),
-                      L::kBayer, d.depth, cfas[i].order});
+      list.push_back({d.firstCode + i,
+                      std::string("Bayer") + cfas[i].name + std::to_string(d.depth), L::kBayer,
+                      d.depth, cfas[i].order});
     }
   }
   return list;
@@ -126,9 +127,13 @@ size_t FrameLayout::imageSize() const {
   return last.offset + last.size();
 }
 
-uint32_t FrameLayout::chunkCount() const { return static_cast<uint32_t>(__builtin_popcount(chunks)); }
+uint32_t FrameLayout::chunkCount() const {
+  return static_cast<uint32_t>(__builtin_popcount(chunks));
+}
 
-size_t FrameLayout::payloadSize() const { return imageSize() + chunkCount() * reg::kChunkBytes; }
+size_t FrameLayout::payloadSize() const {
+  return imageSize() + chunkCount() * reg::kChunkBytes;
+}
 
 size_t FrameLayout::chunkOffset(uint32_t chunk) const {
   const uint32_t before = chunks & ((uint32_t{1} << chunk) - 1);

@@ -49,8 +49,9 @@ struct FormatInfo {
 
   // PFNC keeps the bits per pixel in bits 16..23 of the code.
   uint32_t bitsPerPixel() const { return (code >> 16) & 0xFF; }
-  bool colour() const { return layout == Layout::kColour || layout == Layout::kBayer ||
-                               layout == Layout::kYuv422; }
+  bool colour() const {
+    return layout == Layout::kColour || layout == Layout::kBayer || layout == Layout::kYuv422;
+  }
 };
 
 // Every format the simulated cameras produce, in the order the description lists them.
@@ -156,7 +157,7 @@ class PatternWriter {
   std::vector<uint32_t> columns_;  // sensor column of every output column
   std::vector<uint8_t> ramp_;      // encoded mono levels, for the row-copy path
   std::vector<uint8_t> row_;
-  std::vector<uint16_t> values_;   // a whole image of samples, for packed formats
+  std::vector<uint16_t> values_;  // a whole image of samples, for packed formats
   std::vector<uint8_t> packed_;
 };
 

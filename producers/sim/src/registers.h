@@ -62,7 +62,7 @@ constexpr uint32_t kBinningHorizontalShift = 8;  // 2-bit field: 1 or 2
 constexpr uint32_t kBinningVerticalShift = 12;   // 2-bit field: 1 or 2
 // TriggerControl (little-endian): mode bit, source and selector fields.
 constexpr uint32_t kTriggerModeBit = 0;
-constexpr uint32_t kTriggerSourceShift = 8;    // 4 bits, 0 = Software
+constexpr uint32_t kTriggerSourceShift = 8;     // 4 bits, 0 = Software
 constexpr uint32_t kTriggerSelectorShift = 16;  // 4 bits, 0 = FrameStart
 
 constexpr uint32_t kMaxWidth = 16384;  // largest sensor the settings may ask for
@@ -71,10 +71,10 @@ constexpr uint32_t kSensorWidthMin = 2448;  // a 5-megapixel sensor unless the s
 constexpr uint32_t kSensorHeightMin = 2048;
 constexpr uint32_t kMaxFrameRateMilliHz = 100000000;  // 100 kHz
 constexpr uint32_t kMaxFrameCount = 65535;
-constexpr uint32_t kExposureMin = 100;             // 10 us
-constexpr uint32_t kExposureMax = 10000000;        // 1 s
-constexpr uint32_t kExposureDefault = 100000;      // 10 ms: the pattern at its nominal level
-constexpr int32_t kGainMax = 2400;                 // 24 dB
+constexpr uint32_t kExposureMin = 100;         // 10 us
+constexpr uint32_t kExposureMax = 10000000;    // 1 s
+constexpr uint32_t kExposureDefault = 100000;  // 10 ms: the pattern at its nominal level
+constexpr int32_t kGainMax = 2400;             // 24 dB
 constexpr uint32_t kBlackLevelMax = 255;
 
 enum AcquisitionMode : uint32_t { kSingleFrame = 0, kMultiFrame = 1, kContinuous = 2 };

@@ -66,7 +66,8 @@ void readPixelFormat(uint32_t& pixelFormat) {
              value && *value <= UINT32_MAX && formatInfo(static_cast<uint32_t>(*value))) {
     pixelFormat = static_cast<uint32_t>(*value);
   } else {
-    ignore(name, text, "a PixelFormat entry name (Mono8, Mono12p, BayerRG8, RGB8, ...) or its PFNC value");
+    ignore(name, text,
+           "a PixelFormat entry name (Mono8, Mono12p, BayerRG8, RGB8, ...) or its PFNC value");
   }
 }
 

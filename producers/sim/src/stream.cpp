@@ -464,9 +464,8 @@ InfoValue Stream::bufferInfo(BUFFER_HANDLE handle, BUFFER_INFO_CMD cmd) const {
       return InfoValue::sizeT(0);
     case BUFFER_INFO_DELIVERED_CHUNKPAYLOADSIZE:
       needContent();
-      return InfoValue::sizeT(b.sizeFilled > b.layout.imageSize()
-                                  ? b.sizeFilled - b.layout.imageSize()
-                                  : 0);
+      return InfoValue::sizeT(
+          b.sizeFilled > b.layout.imageSize() ? b.sizeFilled - b.layout.imageSize() : 0);
     case BUFFER_INFO_FRAMEID:
       needContent();
       return InfoValue::uint64(b.frameId);
@@ -519,8 +518,8 @@ std::vector<SINGLE_CHUNK_DATA> Stream::chunks(BUFFER_HANDLE handle) const {
     if ((b.layout.chunks >> c & 1) == 0) continue;
     const size_t at = b.layout.chunkOffset(c);
     if (at + reg::kChunkBytes > b.sizeFilled) break;
-    list.push_back(SINGLE_CHUNK_DATA{reg::kChunkIds[c], static_cast<ptrdiff_t>(at),
-                                     reg::kChunkBytes});
+    list.push_back(
+        SINGLE_CHUNK_DATA{reg::kChunkIds[c], static_cast<ptrdiff_t>(at), reg::kChunkBytes});
   }
   return list;
 }

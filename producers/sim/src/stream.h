@@ -133,11 +133,11 @@ class Stream : public ModulePort {
   std::atomic<bool> abortFill_{false};
   uint64_t toAcquire_ = 0;
   uint64_t acquired_ = 0;
-  FrameLayout layout_;     // fixed while the thread runs
+  FrameLayout layout_;  // fixed while the thread runs
   LiveSettings live_;
   uint64_t sensorFrames_ = 0;  // since the sensor was last started, for the acquisition modes
   uint64_t triggers_ = 0;      // pending software triggers
-  PatternWriter pattern_;  // used by the acquisition thread only
+  PatternWriter pattern_;      // used by the acquisition thread only
 
   uint64_t nextFrameId_ = 1;
   uint64_t delivered_ = 0;

@@ -59,8 +59,7 @@ std::vector<uint8_t> reference(const FormatInfo& format, uint32_t w, uint32_t h,
           put(channel(format.order[2 * (y % 2) + x % 2]));
           break;
         case L::kYuv422: {
-          const uint8_t chroma =
-              static_cast<uint8_t>(x % 2 == 0 ? column(x) + f : sy + f);
+          const uint8_t chroma = static_cast<uint8_t>(x % 2 == 0 ? column(x) + f : sy + f);
           const bool lumaFirst = format.code == pfnc::kYCbCr422_8;
           bytes.push_back(lumaFirst ? static_cast<uint8_t>(mono) : chroma);
           bytes.push_back(lumaFirst ? chroma : static_cast<uint8_t>(mono));
@@ -218,8 +217,9 @@ TEST_F(CameraTest, EnabledChunksFollowTheImageAndCarryTheFramesValues) {
   double exposure = 0;
   std::memcpy(&timestamp, base(cam.ds, b) + chunks[0].ChunkOffset, 8);
   std::memcpy(&exposure, base(cam.ds, b) + chunks[1].ChunkOffset, 8);
-  EXPECT_EQ(timestamp, ask(g.DSGetBufferInfo, cam.ds, b, BUFFER_INFO_TIMESTAMP_NS)
-                           .number(INFO_DATATYPE_UINT64));
+  EXPECT_EQ(
+      timestamp,
+      ask(g.DSGetBufferInfo, cam.ds, b, BUFFER_INFO_TIMESTAMP_NS).number(INFO_DATATYPE_UINT64));
   EXPECT_EQ(exposure, 12345.6);
   EXPECT_TRUE(flag(cam.ds, b, BUFFER_INFO_CONTAINS_CHUNKDATA));
   EXPECT_FALSE(flag(cam.ds, b, BUFFER_INFO_IS_INCOMPLETE));

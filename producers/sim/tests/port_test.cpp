@@ -2,7 +2,9 @@
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <set>
 
+#include "pattern.h"
 #include "sha1.h"
 #include "sim_test.h"
 #include "zip.h"
@@ -138,6 +140,43 @@ TEST_F(SimTest, DescriptionFilesAreTheGeneratedXmlAndMatchTheRegisterMap) {
       ++served;
     }
     EXPECT_GT(served, 40);
+  }
+}
+
+TEST_F(SimTest, EveryEnumerationValueTheCameraAcceptsHasAnEntry) {
+  const Camera cam = open("SimCam0", false);
+  const std::string xml = readDescription(cam.port, "GrabkitSimCam.xml");
+  const struct {
+    const char* enumeration;
+    uint64_t address;
+  } enumerations[] = {
+      {"PixelFormat", reg::kPixelFormat},         {"TestPattern", reg::kTestPattern},
+      {"AcquisitionMode", reg::kAcquisitionMode}, {"ExposureAuto", reg::kExposureAuto},
+      {"GainSelector", reg::kGainSelector},       {"ChunkSelector", reg::kChunkSelector},
+      {"UserSetSelector", reg::kUserSetSelector}};
+  std::vector<uint32_t> candidates;
+  for (uint32_t v = 0; v < 64; ++v) candidates.push_back(v);
+  for (const FormatInfo& f : formats()) candidates.push_back(f.code);
+  for (const auto& e : enumerations) {
+    SCOPED_TRACE(e.enumeration);
+    std::smatch block;
+    ASSERT_TRUE(std::regex_search(
+        xml, block,
+        std::regex(std::string("<Enumeration Name=\"") + e.enumeration + "\"[^]*?</Enumeration>")));
+    std::set<uint64_t> entries;
+    const std::string body = block[0];
+    const std::regex value("<Value>(0x[0-9A-F]+|\\d+)</Value>");
+    for (std::sregex_iterator it(body.begin(), body.end(), value), end; it != end; ++it) {
+      entries.insert(std::stoull((*it)[1], nullptr, 0));
+    }
+    const uint32_t start = read32(cam.port, e.address);
+    EXPECT_EQ(entries.count(start), 1u) << "start value " << start;
+    for (const uint32_t v : candidates) {
+      if (write32(cam.port, e.address, v) == GC_ERR_SUCCESS) {
+        EXPECT_EQ(entries.count(read32(cam.port, e.address)), 1u) << "value " << v;
+      }
+    }
+    write32(cam.port, e.address, start);
   }
 }
 
