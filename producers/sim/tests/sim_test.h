@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "gentl_module.h"
+#include "pattern.h"
 #include "registers.h"
 
 namespace grabkit::sim::test {
@@ -100,24 +102,90 @@ inline uint64_t ptr(const void* p) {
   return reinterpret_cast<uintptr_t>(p);
 }
 
-// The documented test pattern, computed independently of the producer.
-inline std::vector<uint8_t> expectedImage(uint32_t format, uint64_t frameId) {
-  std::vector<uint8_t> image;
-  for (uint64_t y = 0; y < kHeight; ++y) {
-    for (uint64_t x = 0; x < kWidth; ++x) {
-      const uint64_t f = frameId;
-      if (format == kMono8) {
-        image.push_back(static_cast<uint8_t>(x + y + f));
-      } else if (format == kMono16) {
-        const uint64_t v = (x + y + f) * 64;
-        image.insert(image.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)});
-      } else {
-        image.insert(image.end(), {static_cast<uint8_t>(x + f), static_cast<uint8_t>(y + f),
-                                   static_cast<uint8_t>(x + y)});
+// The README's pattern, written from its formulas and independent of the writer's
+// ramps and lookup tables.
+inline uint32_t level(uint64_t raw, uint32_t depth, uint32_t channel, const Tone& t) {
+  const auto gain = [](int32_t centiDb) {
+    return static_cast<uint64_t>(std::llround(1000 * std::pow(10.0, centiDb / 2000.0)));
+  };
+  const uint64_t scaled = raw * t.exposure * gain(t.gain[0]) *
+                              (channel == 0 ? 1000 : gain(t.gain[channel])) / 100000000000ull +
+                          (uint64_t{t.blackLevel} << (depth - 8));
+  return static_cast<uint32_t>(std::min<uint64_t>(scaled, (1u << depth) - 1));
+}
+
+inline std::vector<uint8_t> reference(const FormatInfo& format, uint32_t w, uint32_t h, uint64_t f,
+                                      const Geometry& g, const Tone& t) {
+  using L = FormatInfo::Layout;
+  std::vector<uint32_t> samples;  // packed formats: one per pixel; others: bytes
+  std::vector<uint8_t> bytes;
+  const uint32_t d = format.depth;
+  auto put = [&](uint32_t v) {
+    if (d == 8) {
+      bytes.push_back(static_cast<uint8_t>(v));
+    } else {
+      bytes.insert(bytes.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)});
+    }
+  };
+  for (uint32_t y = 0; y < h; ++y) {
+    for (uint32_t x = 0; x < w; ++x) {
+      auto column = [&](uint32_t at) {
+        return uint64_t{g.offsetX + (g.reverseX ? w - 1 - at : at)} * g.binningHorizontal;
+      };
+      const uint64_t sx = column(x), sy = uint64_t{g.offsetY + y} * g.binningVertical;
+      const uint64_t r = sx + sy + f;
+      const uint64_t rgb[3] = {(sx + f) & 0xFF, (sy + f) & 0xFF, (sx + sy) & 0xFF};
+      const uint32_t mono = level(d == 8 ? r & 0xFF : (r & 0x3FF) << (d - 10), d, 0, t);
+      auto channel = [&](int c) { return level(rgb[c] << (d - 8), d, 1 + c, t); };
+      switch (format.layout) {
+        case L::kMono:
+          put(mono);
+          break;
+        case L::kMonoPacked:
+        case L::kMonoPackedGigE:
+          samples.push_back(mono);
+          break;
+        case L::kColour:
+          for (int i = 0; i < 3; ++i) put(channel(format.order[i]));
+          if (format.bitsPerPixel() == 32) put(0xFF);
+          break;
+        case L::kBayer:
+          put(channel(format.order[2 * (y % 2) + x % 2]));
+          break;
+        case L::kYuv422: {
+          const uint8_t chroma = static_cast<uint8_t>(x % 2 == 0 ? column(x) + f : sy + f);
+          const bool lumaFirst = format.code == pfnc::kYCbCr422_8;
+          bytes.push_back(lumaFirst ? static_cast<uint8_t>(mono) : chroma);
+          bytes.push_back(lumaFirst ? chroma : static_cast<uint8_t>(mono));
+          break;
+        }
       }
     }
   }
-  return image;
+  if (format.layout == L::kMonoPacked) {
+    bytes.assign((samples.size() * format.bitsPerPixel() + 7) / 8, 0);
+    for (size_t i = 0; i < samples.size(); ++i) {
+      for (uint32_t b = 0; b < d; ++b) {
+        const size_t bit = i * d + b;
+        if (samples[i] >> b & 1) bytes[bit / 8] |= static_cast<uint8_t>(1 << bit % 8);
+      }
+    }
+  } else if (format.layout == L::kMonoPackedGigE) {
+    const uint32_t low = d - 8;
+    bytes.assign((samples.size() * 12 + 7) / 8, 0);
+    for (size_t i = 0; i < samples.size(); ++i) {
+      uint8_t* triple = &bytes[i / 2 * 3];
+      const uint32_t v = samples[i];
+      triple[i % 2 == 0 ? 0 : 2] = static_cast<uint8_t>(v >> low);
+      triple[1] |= static_cast<uint8_t>((v & ((1u << low) - 1)) << (i % 2 == 0 ? 0 : 4));
+    }
+  }
+  return bytes;
+}
+
+// The pattern of the test cameras' start values.
+inline std::vector<uint8_t> expectedImage(uint32_t format, uint64_t frameId) {
+  return reference(*formatInfo(format), kWidth, kHeight, frameId, {}, {});
 }
 
 // Index of the first byte that differs, or -1.
