@@ -21,26 +21,47 @@ import org.grabkit.gentl.gentlJNI;
 
 /**
  * A loaded producer ({@code *.cti}) and its system: lists interfaces and devices and opens cameras.
- * Several producers can be open at once, each with its own cameras; opening the same file twice
- * shares one load of it. {@link #close()} closes every camera opened through it and unloads it
- * (once no other {@code Producer} of the same file is open). Not safe for use by several threads at
- * once.
+ * Several producers can be open at once, each with its own cameras. Opening the same file again
+ * gives another {@code Producer} on the same load and system module (a producer opens its system
+ * only once per process): both list the same devices, and each closes only the cameras opened
+ * through it. {@link #close()} closes those cameras and unloads the file once no other {@code
+ * Producer} of it is open. Not safe for use by several threads at once.
  */
 public final class Producer extends Owner {
   // How long a producer may take to look for new interfaces and devices.
   private static final long DISCOVERY_TIMEOUT_MS = 1000;
 
+  /** One load of a file and its system module, shared by the Producers of that file. */
+  private static final class Loaded {
+    final GenTLProducer library;
+    final TransportLayer system;
+    final Map<String, TLInterface> openInterfaces = new LinkedHashMap<>();
+    org.grabkit.gentl.Port systemPort;
+    java.util.Optional<org.grabkit.features.NodeMap> features;
+    int users = 1;
+
+    Loaded(GenTLProducer library, TransportLayer system) {
+      this.library = library;
+      this.system = system;
+    }
+  }
+
+  private static final Map<Path, Loaded> LOADED = new java.util.HashMap<>();
+
   private final Path path;
+  private final Path key;
+  private final Loaded loaded;
   private final GenTLProducer library;
   private final TransportLayer system;
-  private org.grabkit.gentl.Port systemPort;
-  private java.util.Optional<org.grabkit.features.NodeMap> features;
-  private final Map<String, TLInterface> openInterfaces = new LinkedHashMap<>();
+  private final Map<String, TLInterface> openInterfaces;
 
-  private Producer(Path path, GenTLProducer library, TransportLayer system) {
+  private Producer(Path path, Path key, Loaded loaded) {
     this.path = path;
-    this.library = library;
-    this.system = system;
+    this.key = key;
+    this.loaded = loaded;
+    this.library = loaded.library;
+    this.system = loaded.system;
+    this.openInterfaces = loaded.openInterfaces;
   }
 
   /**
@@ -61,12 +82,27 @@ public final class Producer extends Owner {
       throw new UncheckedIOException(
           "No such producer file: " + file, new NoSuchFileException(file.toString()));
     }
-    GenTLProducer library = GenTLProducer.open(file);
+    Path key;
     try {
-      return new Producer(file, library, Calls.call("TLOpen", library::openTransportLayer));
-    } catch (RuntimeException e) {
-      library.close();
-      throw e;
+      key = file.toRealPath();
+    } catch (java.io.IOException e) {
+      key = file;
+    }
+    synchronized (LOADED) {
+      Loaded shared = LOADED.get(key);
+      if (shared != null) {
+        shared.users++;
+        return new Producer(file, key, shared);
+      }
+      GenTLProducer library = GenTLProducer.open(file);
+      try {
+        shared = new Loaded(library, Calls.call("TLOpen", library::openTransportLayer));
+      } catch (RuntimeException e) {
+        library.close();
+        throw e;
+      }
+      LOADED.put(key, shared);
+      return new Producer(file, key, shared);
     }
   }
 
@@ -93,13 +129,13 @@ public final class Producer extends Owner {
    */
   public java.util.Optional<org.grabkit.features.NodeMap> features() {
     checkOpen();
-    if (features == null) {
-      if (systemPort == null) {
-        systemPort = Calls.call("TLOpen", system::getPort);
+    if (loaded.features == null) {
+      if (loaded.systemPort == null) {
+        loaded.systemPort = Calls.call("TLOpen", system::getPort);
       }
-      features = ModuleFeatures.of(systemPort, path.getParent());
+      loaded.features = ModuleFeatures.of(loaded.systemPort, path.getParent());
     }
-    return features;
+    return loaded.features;
   }
 
   /** @return what the producer tells about its system */
@@ -217,12 +253,18 @@ public final class Producer extends Owner {
 
   @Override
   void closeSelf() {
+    synchronized (LOADED) {
+      if (--loaded.users > 0) {
+        return;
+      }
+      LOADED.remove(key);
+    }
     try {
       Resources.closeAll(new ArrayList<>(openInterfaces.values()));
     } finally {
       openInterfaces.clear();
-      if (systemPort != null) {
-        systemPort.close();
+      if (loaded.systemPort != null) {
+        loaded.systemPort.close();
       }
       try {
         system.close();

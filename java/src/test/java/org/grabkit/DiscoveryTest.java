@@ -96,6 +96,27 @@ class DiscoveryTest {
     }
   }
 
+  @Test
+  void theSameFileOpenedTwiceSharesItsSystemAndEachClosesOnlyItsOwnCameras() {
+    Producer second;
+    try (Producer first = Producer.openSimulated()) {
+      second = Producer.openSimulated();
+      assertEquals(first.devices(), second.devices());
+      try (Camera a = first.openCamera("SimCam0"); Camera b = second.openCamera("SimCam3D")) {
+        first.close();
+        assertTrue(a.isClosed());
+        assertFalse(b.isClosed());
+        assertEquals(640, b.features().getInteger("Width"));
+        assertEquals(2, second.devices().size());
+      }
+      second.close();
+    }
+    // The last close unloaded the file: a new open starts afresh.
+    try (Producer again = Producer.openSimulated()) {
+      assertEquals(AccessStatus.READ_WRITE, again.devices().get(0).accessStatus());
+    }
+  }
+
   @ParameterizedTest
   @CsvSource({"SimCam3D, SimCam3D", "GKS-0000, SimCam0", "sim3d, SimCam3D",
       "'Grabkit SimCam (SimCam0)', SimCam0"})
