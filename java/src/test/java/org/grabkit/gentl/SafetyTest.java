@@ -181,6 +181,8 @@ class SafetyTest {
     ObjectModelTest.Tree t = new ObjectModelTest.Tree();
     long list = gentlJNI.new_StringList__SWIG_0();
     gentlJNI.delete_StringList(list);
+    long reused = gentlJNI.new_StringList__SWIG_0(); // its slot, a new generation
+    assertTrue(reused != list);
     long event = gentlJNI.new_NewBufferEvent();
     gentlJNI.delete_NewBufferEvent(event);
     record Case(String expected, Executable call) {}
@@ -205,6 +207,7 @@ class SafetyTest {
         assertTrue(e.getMessage().contains(c.expected()), e.getMessage());
       }
     }
+    gentlJNI.delete_StringList(reused);
     t.release();
   }
 
