@@ -297,25 +297,6 @@ class ObjectModelTest {
     gentlJNI.delete_GenTLProducer(t.producer);
   }
 
-  @Test
-  void nullHoldersAreRefusedInsteadOfFollowed() {
-    gentlJNI.delete_Device(0);
-    Tree t = new Tree();
-    Object[][] cases = {
-      {"Grabkit::Device object is null (freed or never made)",
-        (Executable) () -> gentlJNI.Device_getID(0, null)},
-      {"Grabkit::GenTLProducer parent is null",
-        (Executable) () -> gentlJNI.new_TransportLayer(0, null, 1)},
-      {"Grabkit::Buffer & reference is null",
-        (Executable) () -> gentlJNI.DataStream_queueBuffer__SWIG_1(t.ds, null, 0, null)},
-      {"Grabkit::Buffer const & reference is null",
-        (Executable) () -> gentlJNI.DataStream_revokeBuffer(t.ds, null, 0, null)}};
-    for (Object[] c : cases) {
-      assertEquals(c[0], assertThrows(NullPointerException.class, (Executable) c[1]).getMessage());
-    }
-    t.release();
-  }
-
   /** The Java proxies over the same rules: one producer call per close, refusals after. */
   @Test
   void proxiesReleaseOnceAndRefuseUseAfterClose() {
