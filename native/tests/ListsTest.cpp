@@ -27,55 +27,9 @@ const char* kindName<Locked<ProbeList>>() {
 }
 
 namespace {
-TEST(Lists, CapacityIsExactlyWhatWasAskedAndNeverShrinks) {
-  int64_t h = newList<StringList>(3);
-  {
-    auto v = list<StringList>(h);
-    EXPECT_EQ(v->size(), 3u);
-    EXPECT_EQ(v->capacity(), 3u);
-    EXPECT_EQ(element(*v, 2), "");
-    reserve(*v, 10);
-    reserve(*v, 2);
-    v->clear();
-    EXPECT_EQ(v->capacity(), 10u);
-  }
-  deleteList<StringList>(h);
-  deleteList<StringList>(0);
-}
-
-TEST(Lists, NegativeJavaCountsAndIndicesOutsideAreRefused) {
-  int64_t h = newList<ProbeList>(1);
-  for (int64_t javaCount : {int64_t{-1}, INT64_MIN}) {
-    EXPECT_THROW(reserve(*list<ProbeList>(h), static_cast<uint64_t>(javaCount)), std::length_error);
-    EXPECT_THROW(newList<ProbeList>(static_cast<uint64_t>(javaCount)), std::length_error);
-  }
-  EXPECT_EQ(list<ProbeList>(h)->capacity(), 1u);
-  deleteList<ProbeList>(h);
-  StringList v{"a", "b"};
-  for (int32_t i : {-1, 2, INT32_MIN, INT32_MAX}) EXPECT_THROW(element(v, i), IndexOutOfRange) << i;
-  EXPECT_EQ(element(v, 1), "b");
-}
-
-// Values from Java that name nothing alive are refused, never followed.
-TEST(Objects, ZeroStaleForeignAndUnissuedValuesAreRefused) {
-  int destroyed = 0;
-  int64_t holder = newHolder(std::make_shared<Probe>(&destroyed));
-  int64_t l = newList<StringList>(0);
-  EXPECT_THROW(getObject<Probe>(l), StaleObject);                        // another kind
-  EXPECT_THROW(list<ProbeList>(l), StaleObject);                         // another kind of list
-  EXPECT_THROW(list<StringList>(0), NullObject);                         // null
-  EXPECT_THROW(getObject<Probe>(INT64_C(0x7fff00001234)), StaleObject);  // never issued
-  deleteList<StringList>(l);
-  deleteHolder<Probe>(holder);
-  EXPECT_EQ(destroyed, 1);
-  EXPECT_THROW(deleteHolder<Probe>(holder), StaleObject);  // twice
-  EXPECT_THROW(list<StringList>(l), StaleObject);          // after delete
-  int64_t reused = newHolder(std::make_shared<Probe>(&destroyed));
-  EXPECT_NE(reused, holder);  // same slot, new generation
-  EXPECT_THROW(getObject<Probe>(holder), StaleObject);
-  deleteHolder<Probe>(reused);
-}
-
+// Capacities, bad counts and indices, and values that name nothing are checked
+// through JNI (the Java ListsTest and SafetyTest); here the lifetimes of the
+// objects that lists and holders share.
 TEST(Objects, EveryReadIsANewHolderAndOnlyHoldersCountAsLive) {
   int destroyed = 0;
   int64_t before = liveHolders.load();

@@ -79,15 +79,4 @@ TEST_F(Loader, MissingFunctionsAreReportedInResolutionOrderAfterTheTraceLine) {
   }
 }
 
-TEST_F(Loader, NothingLoadedIsNeverCalledThrough) {
-  ASSERT_FALSE(GCLibIsInited());
-  try {
-    GRABKIT_PRODUCER(TLOpen);
-    FAIL() << "no exception";
-  } catch (const NotInitializedException& e) {
-    EXPECT_STREQ(e.what(), "No GenTL producer is loaded, cannot call TLOpen (ID: -1002)");
-  }
-  EXPECT_THROW(GCCloseLib(), NotInitializedException);
-}
-
 }  // namespace Grabkit

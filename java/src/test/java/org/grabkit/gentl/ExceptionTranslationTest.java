@@ -53,7 +53,8 @@ class ExceptionTranslationTest {
       assertEquals(row.code, e.code());
     }
     // Other codes are not errors.
-    for (int code : new int[] {0, 1, -1000, -1023, -10000, -10001}) {
+    for (int code : new int[] {0, 1, -1000, -1023, -10000, -10001, -10002, Integer.MIN_VALUE,
+        Integer.MAX_VALUE}) {
       assertEquals(code, NativeSelfTest.checkError(code));
     }
   }

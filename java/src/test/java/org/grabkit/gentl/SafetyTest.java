@@ -8,6 +8,7 @@ import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertInstanceOf;
 import static org.junit.jupiter.api.Assertions.assertNotNull;
+import static org.junit.jupiter.api.Assertions.assertSame;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
@@ -125,50 +126,42 @@ class SafetyTest {
     ObjectModelTest.Tree t = new ObjectModelTest.Tree();
     TestProducerControl.reset();
     CountDownLatch go = new CountDownLatch(1);
-    List<Future<Integer>> users = new ArrayList<>();
-    for (int i = 0; i < 4; i++) {
+    List<Future<Object>> users = new ArrayList<>();
+    for (int i = 0; i < 6; i++) {
+      boolean closer = i < 2;
       users.add(inThread(() -> {
         go.await();
-        int refused = 0;
+        if (closer) {
+          gentlJNI.Device_close(t.dev, null);
+          try {
+            gentlJNI.delete_Device(t.dev);
+            return "deleted";
+          } catch (IllegalStateException e) {
+            return e.getMessage(); // the holder was gone already
+          }
+        }
         for (int n = 0; n < 2000; n++) {
           try {
             gentlJNI.Device_getModel(t.dev, null);
           } catch (ClosedException | IllegalStateException e) {
-            refused++;
+            // refused cleanly
           }
         }
-        return refused;
-      }));
-    }
-    List<Future<Object>> closers = new ArrayList<>();
-    for (int i = 0; i < 2; i++) {
-      closers.add(inThread(() -> {
-        go.await();
-        gentlJNI.Device_close(t.dev, null);
-        try {
-          gentlJNI.delete_Device(t.dev);
-          return "deleted";
-        } catch (IllegalStateException e) {
-          return e.getMessage();
-        }
+        return "used";
       }));
     }
     go.countDown();
-    for (Future<Integer> u : users) {
-      u.get();
-    }
     List<Object> outcomes = new ArrayList<>();
-    for (Future<Object> c : closers) {
+    for (Future<Object> u : users) {
       try {
-        outcomes.add(c.get());
+        outcomes.add(u.get());
       } catch (ExecutionException e) {
-        outcomes.add(e.getCause().getClass().getSimpleName()); // the holder was gone already
+        outcomes.add(e.getCause().getClass().getSimpleName());
       }
     }
     assertTrue(outcomes.contains("deleted"), outcomes.toString());
-    long closes =
-        TestProducerControl.callLog().lines().filter(l -> l.equals("DevClose")).count();
-    assertEquals(1, closes);
+    assertEquals(4, outcomes.stream().filter("used"::equals).count(), outcomes.toString());
+    assertEquals(1, calls("DevClose"));
     gentlJNI.delete_GenTLProducer(t.producer);
     gentlJNI.delete_TransportLayer(t.tl);
     gentlJNI.delete_TLInterface(t.itf);
@@ -181,30 +174,40 @@ class SafetyTest {
     ObjectModelTest.Tree t = new ObjectModelTest.Tree();
     long list = gentlJNI.new_StringList__SWIG_0();
     gentlJNI.delete_StringList(list);
+    long reused = gentlJNI.new_StringList__SWIG_0(); // its slot, a new generation
+    assertTrue(reused != list);
     long event = gentlJNI.new_NewBufferEvent();
     gentlJNI.delete_NewBufferEvent(event);
-    record Case(String expected, Executable call) {}
+    gentlJNI.delete_Device(0); // deleting nothing is no error
+    record Case(Class<?> type, String expected, Executable call) {}
+    Class<?> npe = NullPointerException.class;
+    Class<?> ise = IllegalStateException.class;
     List<Case> cases = List.of(
-        new Case("NullPointerException", () -> gentlJNI.Device_getModel(0, null)),
-        new Case("NullPointerException", () -> gentlJNI.StringList_size(0, null)),
-        new Case("NullPointerException", () -> gentlJNI.NewBufferEvent_userData_get(0)),
-        new Case("StringList " + list + " is stale",
+        new Case(npe, "Grabkit::Device object is null (freed or never made)",
+            () -> gentlJNI.Device_getModel(0, null)),
+        new Case(npe, "Grabkit::GenTLProducer parent is null",
+            () -> gentlJNI.new_TransportLayer(0, null, 1)),
+        new Case(npe, "Grabkit::Buffer & reference is null",
+            () -> gentlJNI.DataStream_queueBuffer__SWIG_1(t.ds, null, 0, null)),
+        new Case(npe, "Grabkit::Buffer const & reference is null",
+            () -> gentlJNI.DataStream_revokeBuffer(t.ds, null, 0, null)),
+        new Case(npe, "null", () -> gentlJNI.StringList_size(0, null)),
+        new Case(npe, "null", () -> gentlJNI.NewBufferEvent_userData_get(0)),
+        new Case(ise, "StringList " + list + " is stale",
             () -> gentlJNI.StringList_size(list, null)),
-        new Case("StringList " + list + " is stale", () -> gentlJNI.delete_StringList(list)),
-        new Case("NewBufferEvent " + event + " is stale",
+        new Case(ise, "StringList " + list + " is stale", () -> gentlJNI.delete_StringList(list)),
+        new Case(ise, "NewBufferEvent " + event + " is stale",
             () -> gentlJNI.delete_NewBufferEvent(event)),
-        new Case("never issued", () -> gentlJNI.Buffer_getHandle(0x7fff_0000_1234L, null)),
-        new Case("is a Device, not a Buffer", () -> gentlJNI.Buffer_getHandle(t.dev, null)),
-        new Case("is a Device, not a StringList", () -> gentlJNI.StringList_size(t.dev, null)));
+        new Case(ise, "never issued", () -> gentlJNI.Buffer_getHandle(0x7fff_0000_1234L, null)),
+        new Case(ise, "is a Device, not a Buffer", () -> gentlJNI.Buffer_getHandle(t.dev, null)),
+        new Case(ise, "is a Device, not a StringList",
+            () -> gentlJNI.StringList_size(t.dev, null)));
     for (Case c : cases) {
       Throwable e = assertThrows(RuntimeException.class, c.call());
-      if (c.expected().equals("NullPointerException")) {
-        assertInstanceOf(NullPointerException.class, e);
-      } else {
-        assertInstanceOf(IllegalStateException.class, e);
-        assertTrue(e.getMessage().contains(c.expected()), e.getMessage());
-      }
+      assertSame(c.type(), e.getClass(), c.expected());
+      assertTrue(e.getMessage().contains(c.expected()), e.getMessage());
     }
+    gentlJNI.delete_StringList(reused);
     t.release();
   }
 
