@@ -32,7 +32,7 @@ std::vector<FormatInfo> makeFormats() {
       {pfnc::kBgra8, "BGRa8", L::kColour, 8, {B, G, R, 3}},
       {pfnc::kYCbCr422_8, "YCbCr422_8", L::kYuv422, 8, {1}},
       {pfnc::kYCbCr422_8_CbYCrY, "YCbCr422_8_CbYCrY", L::kYuv422, 8, {0}},
-      {pfnc::kYuv422_8, "YUV422_8", L::kYuv422, 8, {0}},
+      {pfnc::kYuv422_8, "YUV422_8", L::kYuv422, 8, {1}},
       {pfnc::kYuv422_8_Uyvy, "YUV422_8_UYVY", L::kYuv422, 8, {0}},
   };
   // PFNC numbers the Bayer formats GR, RG, GB, BG within each depth.

@@ -154,7 +154,7 @@ inline std::vector<uint8_t> reference(const FormatInfo& format, uint32_t w, uint
           break;
         case L::kYuv422: {
           const uint8_t chroma = static_cast<uint8_t>(x % 2 == 0 ? column(x) + f : sy + f);
-          const bool lumaFirst = format.code == pfnc::kYCbCr422_8;
+          const bool lumaFirst = format.code == pfnc::kYCbCr422_8 || format.code == pfnc::kYuv422_8;
           bytes.push_back(lumaFirst ? static_cast<uint8_t>(mono) : chroma);
           bytes.push_back(lumaFirst ? chroma : static_cast<uint8_t>(mono));
           break;

@@ -31,9 +31,11 @@ final class SettingsCommand extends Command {
     }
     Path file = Path.of(args.get(1));
     if (args.get(0).equals("save")) {
+      // Saving steps every selector through its values to read what each one selects, and
+      // writing a selector needs control of the device.
       session.withCamera(
           options.value("--device"),
-          AccessMode.READ_ONLY,
+          AccessMode.CONTROL,
           camera -> {
             try {
               camera.features().save(file);

@@ -159,7 +159,7 @@ class MainTest {
     Run r = run("features");
     assertEquals(0, r.code(), r.err());
     assertTrue(r.out().startsWith("Root\n"), r.out());
-    assertTrue(r.out().contains("\n    Width = 640  [1..16384]  RW\n"), r.out());
+    assertTrue(r.out().contains("\n    Width = 640  [1..2448]  RW\n"), r.out());
     assertTrue(r.out().matches("(?s).*\n    PixelFormat = Mono8  \\{Mono8, .*\\}  RW\n.*"), r.out());
     assertTrue(r.out().contains("\n    AcquisitionStart  (command)  WO\n"), r.out());
     assertTrue(r.out().contains("\n    PayloadSize = 307200  RO\n"), r.out());
@@ -167,7 +167,8 @@ class MainTest {
     Run filtered = run("features", "wIDth");
     assertEquals(0, filtered.code(), filtered.err());
     assertEquals(
-        "Root\n  ImageFormatControl\n    Width = 640  [1..16384]  RW\n    WidthMax = 16384  RO\n",
+        "Root\n  ImageFormatControl\n    SensorWidth = 2448  RO\n    WidthMax = 2448  RO\n"
+            + "    Width = 640  [1..2448]  RW\n",
         filtered.out());
     Run invisible = run("features", "--all", "TLParams");
     assertEquals(0, invisible.code(), invisible.err());
@@ -262,7 +263,7 @@ class MainTest {
 
   @Test
   void aValueTheFeatureRefusesNamesTheFeatureAndWhy() {
-    for (String edit : List.of("Width=99999", "Width=wide", "PixelFormat=Mono12")) {
+    for (String edit : List.of("Width=99999", "Width=wide", "PixelFormat=Mono13")) {
       Run r = run("set", edit);
       assertEquals(1, r.code(), r.err());
       String name = edit.substring(0, edit.indexOf('='));
