@@ -13,6 +13,8 @@ import java.nio.ByteBuffer;
 import java.nio.ByteOrder;
 import java.util.Arrays;
 import java.util.NoSuchElementException;
+import java.util.Random;
+import java.util.function.IntBinaryOperator;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
@@ -82,7 +84,7 @@ class ConversionTest {
       for (int x = 0; x < width; x++) {
         int[] c;
         if (name.startsWith("Bayer")) {
-          c = demosaic(format, width, height, x, y);
+          c = demosaic(format, width, height, x, y, (sx, sy) -> PixelPattern.bayer8(format, sx, sy, F));
         } else if (name.startsWith("RGB") || name.startsWith("BGR")) {
           c = new int[] {PixelPattern.red(x, F), PixelPattern.green(y, F), PixelPattern.blue(x, y)};
         } else {
@@ -107,13 +109,14 @@ class ConversionTest {
   }
 
   /** Own channel kept, others the rounded mean of the in-image 8-neighbours carrying them. */
-  static int[] demosaic(PixelFormat format, int width, int height, int x, int y) {
+  static int[] demosaic(
+      PixelFormat format, int width, int height, int x, int y, IntBinaryOperator sample) {
     String cfa = PixelPattern.cfa(format);
     int[] c = new int[3];
     for (int ch = 0; ch < 3; ch++) {
       char letter = "RGB".charAt(ch);
       if (cfa.charAt((y & 1) * 2 + (x & 1)) == letter) {
-        c[ch] = PixelPattern.bayer8(format, x, y, F);
+        c[ch] = sample.applyAsInt(x, y);
         continue;
       }
       int sum = 0;
@@ -122,7 +125,7 @@ class ConversionTest {
         for (int nx = x - 1; nx <= x + 1; nx++) {
           if (nx >= 0 && ny >= 0 && nx < width && ny < height
               && cfa.charAt((ny & 1) * 2 + (nx & 1)) == letter) {
-            sum += PixelPattern.bayer8(format, nx, ny, F);
+            sum += sample.applyAsInt(nx, ny);
             count++;
           }
         }
@@ -130,6 +133,28 @@ class ConversionTest {
       c[ch] = count == 0 ? 0 : (int) Math.floor((double) sum / count + 0.5);
     }
     return c;
+  }
+
+  /** Noise, unlike the pattern, makes interior means round. */
+  @ParameterizedTest
+  @ValueSource(strings = {"BayerGR8", "BayerRG8", "BayerGB8", "BayerBG8"})
+  void bayerNoiseDemosaicsLikeTheReference(String name) {
+    PixelFormat format = PixelFormat.of(name);
+    int width = 9;
+    int height = 7;
+    byte[] noise = new byte[width * height];
+    new Random(name.hashCode()).nextBytes(noise);
+    Frame.Part part = new Frame.Part(0, 0, noise.length, width, height, format, 0);
+    byte[] rgb = Images.toRgb(ByteBuffer.wrap(noise), part, null);
+    byte[] expected = new byte[rgb.length];
+    for (int i = 0; i < noise.length; i++) {
+      int[] c = demosaic(format, width, height, i % width, i / width,
+          (x, y) -> noise[y * width + x] & 0xFF);
+      for (int ch = 0; ch < 3; ch++) {
+        expected[3 * i + ch] = (byte) c[ch];
+      }
+    }
+    assertArrayEquals(expected, rgb);
   }
 
   /**
