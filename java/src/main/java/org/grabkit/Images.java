@@ -358,29 +358,13 @@ public final class Images {
         }
       }
       case LSB_STREAM -> {
-        for (int y = 0, o = 0; y < lines; y++) {
-          long start = lineStart(part, c, y);
-          int at = (int) (start >>> 3);
-          int skip = (int) (start & 7);
-          // Bits not yet used, the oldest in the low end; a byte is read only when needed.
-          int acc = 0;
-          int have = 0;
-          if (skip != 0) {
-            acc = (d.get(at++) & 0xFF) >>> skip;
-            have = 8 - skip;
-          }
-          for (int x = 0; x < w; x++) {
-            while (have < bits) {
-              acc |= (d.get(at++) & 0xFF) << have;
-              have += 8;
-            }
-            out[o++] = (short) ((acc & mask) << shift);
-            acc >>>= bits;
-            have -= bits;
-          }
+        byte[] a = copy(d, part, c, lines);
+        for (int y = 0; y < lines; y++) {
+          unpack(a, lineStart(part, c, y), w, bits, shift, out, y * w);
         }
       }
       case PAIRS -> {
+        byte[] a = copy(d, part, c, lines);
         int high = bits - 8;
         int low = (1 << high) - 1;
         for (int y = 0, o = 0; y < lines; y++) {
@@ -389,11 +373,11 @@ public final class Images {
           for (int x = 0; x < w; x++) {
             int slot = half + x;
             int at = start + (slot >> 1) * 3;
-            int middle = d.get(at + 1) & 0xFF;
+            int middle = a[at + 1] & 0xFF;
             int v =
                 (slot & 1) == 0
-                    ? (d.get(at) & 0xFF) << high | middle & low
-                    : (d.get(at + 2) & 0xFF) << high | (middle >> 4) & low;
+                    ? (a[at] & 0xFF) << high | middle & low
+                    : (a[at + 2] & 0xFF) << high | (middle >> 4) & low;
             out[o++] = (short) (v << shift);
           }
         }
@@ -403,19 +387,80 @@ public final class Images {
     Arrays.fill(out, lines * w, w * part.height(), (short) 0);
   }
 
-  /** Each thread's samples of the last Bayer frame, reduced to 8 bits; grows, never shrinks. */
-  private static final ThreadLocal<byte[]> BAYER_SAMPLES = ThreadLocal.withInitial(() -> new byte[0]);
+  /**
+   * Each thread's copy of the last packed frame, or its Bayer samples reduced to 8 bits: arrays
+   * are faster to walk than a direct buffer. Grows to the largest frame, never shrinks.
+   */
+  private static final ThreadLocal<byte[]> SCRATCH = ThreadLocal.withInitial(() -> new byte[0]);
+
+  private static byte[] scratch(int bytes) {
+    byte[] s = SCRATCH.get();
+    if (s.length < bytes) {
+      s = new byte[bytes];
+      SCRATCH.set(s);
+    }
+    return s;
+  }
+
+  /** The bytes the first {@code lines} lines need, copied into the scratch array. */
+  private static byte[] copy(ByteBuffer d, Frame.Part part, Conversion c, int lines) {
+    int bytes = lines == 0 ? 0 : (int) lineEnd(part, c, lines - 1);
+    byte[] a = scratch(bytes);
+    d.get(0, a, 0, bytes);
+    return a;
+  }
+
+  /** {@code count} samples of an LSB-first bit stream from bit {@code start}, masked and shifted. */
+  private static void unpack(
+      byte[] a, long start, int count, int bits, int shift, short[] out, int o) {
+    int mask = (1 << bits) - 1;
+    int at = (int) (start >>> 3);
+    int x = 0;
+    if ((start & 7) == 0 && bits == 12) {
+      for (; x + 1 < count; x += 2, at += 3) {
+        int b1 = a[at + 1] & 0xFF;
+        out[o++] = (short) (((a[at] & 0xFF) | (b1 & 0xF) << 8) << shift);
+        out[o++] = (short) (((b1 >> 4) | (a[at + 2] & 0xFF) << 4) << shift);
+      }
+    } else if ((start & 7) == 0 && bits == 10) {
+      for (; x + 3 < count; x += 4, at += 5) {
+        long v =
+            (a[at] & 0xFFL)
+                | (a[at + 1] & 0xFFL) << 8
+                | (a[at + 2] & 0xFFL) << 16
+                | (a[at + 3] & 0xFFL) << 24
+                | (a[at + 4] & 0xFFL) << 32;
+        out[o++] = (short) (((int) v & mask) << shift);
+        out[o++] = (short) (((int) (v >>> 10) & mask) << shift);
+        out[o++] = (short) (((int) (v >>> 20) & mask) << shift);
+        out[o++] = (short) (((int) (v >>> 30) & mask) << shift);
+      }
+    }
+    int skip = (int) ((start + (long) x * bits) & 7);
+    // Bits not yet used, the oldest in the low end; a byte is read only when needed.
+    int acc = 0;
+    int have = 0;
+    if (skip != 0) {
+      acc = (a[at++] & 0xFF) >>> skip;
+      have = 8 - skip;
+    }
+    for (; x < count; x++) {
+      while (have < bits) {
+        acc |= (a[at++] & 0xFF) << have;
+        have += 8;
+      }
+      out[o++] = (short) ((acc & mask) << shift);
+      acc >>>= bits;
+      have -= bits;
+    }
+  }
 
   private static void bayer(
       ByteBuffer d, Frame.Part part, Conversion c, byte[] out, int ps, int r, int g, int b) {
     int w = part.width();
     int lines = lines(d, part, c);
     int stride = stride(part, c);
-    byte[] s = BAYER_SAMPLES.get();
-    if (s.length < w * lines) {
-      s = new byte[w * lines];
-      BAYER_SAMPLES.set(s);
-    }
+    byte[] s = scratch(w * lines);
     if (c.packing == Packing.BYTES) {
       for (int y = 0; y < lines; y++) {
         d.get(y * stride, s, y * w, w);
@@ -440,36 +485,56 @@ public final class Images {
    * count, and a channel none of them carries (images 1 pixel wide or high) is 0.
    */
   private static void demosaic(byte[] s, int w, int h, int[] cfa, byte[] out, int ps, int[] off) {
-    int gOff = off[G];
     for (int y = 0; y < h; y++) {
-      boolean inner = y > 0 && y < h - 1;
       int row = (y & 1) << 1;
-      for (int x = 0; x < w; x++) {
-        int i = y * w + x;
-        int o = i * ps;
-        int own = cfa[row | (x & 1)];
-        if (!inner || x == 0 || x == w - 1) {
-          border(s, w, h, x, y, cfa, out, o, off);
-          continue;
+      if (y == 0 || y == h - 1 || w < 3) {
+        for (int x = 0; x < w; x++) {
+          border(s, w, h, x, y, cfa, out, (y * w + x) * ps, off);
         }
-        out[o + off[own]] = s[i];
-        if (own == G) {
-          int across = cfa[row | ((x + 1) & 1)];
-          out[o + off[across]] = (byte) (((s[i - 1] & 0xFF) + (s[i + 1] & 0xFF) + 1) >> 1);
-          out[o + off[2 - across]] = (byte) (((s[i - w] & 0xFF) + (s[i + w] & 0xFF) + 1) >> 1);
-        } else {
-          int edges =
-              (s[i - 1] & 0xFF) + (s[i + 1] & 0xFF) + (s[i - w] & 0xFF) + (s[i + w] & 0xFF);
-          int corners =
-              (s[i - w - 1] & 0xFF)
-                  + (s[i - w + 1] & 0xFF)
-                  + (s[i + w - 1] & 0xFF)
-                  + (s[i + w + 1] & 0xFF);
-          out[o + gOff] = (byte) ((edges + 2) >> 2);
-          out[o + off[2 - own]] = (byte) ((corners + 2) >> 2);
-        }
+        continue;
       }
+      border(s, w, h, 0, y, cfa, out, y * w * ps, off);
+      // Inside a line green alternates with one other colour, so each parity has fixed offsets.
+      int odd = cfa[row | 1];
+      int even = cfa[row];
+      int colour = odd == G ? even : odd;
+      int own = off[colour];
+      int other = off[2 - colour];
+      int green = off[G];
+      int x = 1;
+      int i = y * w + 1;
+      if (odd != G) {
+        colour(s, i, w, out, i * ps, own, green, other);
+        i++;
+        x++;
+      }
+      // Here x is green: its neighbours across carry the line's colour, those along the other.
+      for (; x + 1 < w - 1; x += 2, i += 2) {
+        green(s, i, w, out, i * ps, green, own, other);
+        colour(s, i + 1, w, out, (i + 1) * ps, own, green, other);
+      }
+      if (x < w - 1) {
+        green(s, i, w, out, i * ps, green, own, other);
+      }
+      border(s, w, h, w - 1, y, cfa, out, (y * w + w - 1) * ps, off);
     }
+  }
+
+  private static void green(
+      byte[] s, int i, int w, byte[] out, int o, int green, int across, int along) {
+    out[o + green] = s[i];
+    out[o + across] = (byte) (((s[i - 1] & 0xFF) + (s[i + 1] & 0xFF) + 1) >> 1);
+    out[o + along] = (byte) (((s[i - w] & 0xFF) + (s[i + w] & 0xFF) + 1) >> 1);
+  }
+
+  private static void colour(
+      byte[] s, int i, int w, byte[] out, int o, int own, int green, int other) {
+    int edges = (s[i - 1] & 0xFF) + (s[i + 1] & 0xFF) + (s[i - w] & 0xFF) + (s[i + w] & 0xFF);
+    int corners =
+        (s[i - w - 1] & 0xFF) + (s[i - w + 1] & 0xFF) + (s[i + w - 1] & 0xFF) + (s[i + w + 1] & 0xFF);
+    out[o + own] = s[i];
+    out[o + green] = (byte) ((edges + 2) >> 2);
+    out[o + other] = (byte) ((corners + 2) >> 2);
   }
 
   private static void border(
