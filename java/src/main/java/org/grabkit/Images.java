@@ -172,19 +172,7 @@ public final class Images {
     }
     int samples = samples(part, 1);
     short[] out = reuse != null && reuse.length >= samples ? reuse : new short[samples];
-    ByteBuffer d = data.slice().order(ByteOrder.LITTLE_ENDIAN);
-    if (c.bits == 8) {
-      int lines = lines(d, part, c);
-      int stride = stride(part, c);
-      for (int y = 0, o = 0; y < lines; y++) {
-        for (int x = 0, at = y * stride; x < part.width(); x++) {
-          out[o++] = (short) (d.get(at + x) & 0xFF);
-        }
-      }
-      Arrays.fill(out, lines * part.width(), samples, (short) 0);
-    } else {
-      mono(d, part, c, out, 0);
-    }
+    mono(data.slice().order(ByteOrder.LITTLE_ENDIAN), part, c, out, 0);
     return out;
   }
 
@@ -330,13 +318,21 @@ public final class Images {
     Arrays.fill(out, lines * w, w * part.height(), (byte) 0);
   }
 
-  /** Grey samples of more than 8 bits, masked to their bits and shifted left by {@code shift}. */
+  /** Grey samples, masked to their bits and shifted left by {@code shift}. */
   private static void mono(ByteBuffer d, Frame.Part part, Conversion c, short[] out, int shift) {
     int w = part.width();
     int lines = lines(d, part, c);
     int bits = c.bits;
     int mask = (1 << bits) - 1;
     switch (c.packing) {
+      case BYTES -> {
+        int stride = stride(part, c);
+        for (int y = 0, o = 0; y < lines; y++) {
+          for (int x = 0, at = y * stride; x < w; x++) {
+            out[o++] = (short) ((d.get(at + x) & 0xFF) << shift);
+          }
+        }
+      }
       case WORDS -> {
         int stride = stride(part, c);
         if ((stride & 1) == 0) {
@@ -382,7 +378,6 @@ public final class Images {
           }
         }
       }
-      default -> throw new AssertionError(c.packing);
     }
     Arrays.fill(out, lines * w, w * part.height(), (short) 0);
   }
