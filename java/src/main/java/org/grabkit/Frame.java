@@ -202,10 +202,10 @@ public final class Frame implements AutoCloseable {
   }
 
   /**
-   * Copies {@link #image()} into a new image.
+   * Copies {@link #image()} into a new image; see {@link #toImage(Part)}.
    *
-   * @return the image: grey 8-bit, grey 16-bit or RGB
-   * @throws UnsupportedOperationException for pixel formats other than Mono8, Mono16 and RGB8
+   * @return the image
+   * @throws UnsupportedOperationException for pixel formats it does not convert
    * @throws NoSuchElementException if the producer does not describe an image
    */
   public BufferedImage toImage() {
@@ -213,22 +213,117 @@ public final class Frame implements AutoCloseable {
   }
 
   /**
-   * Copies one part into a new image. Lines the camera did not deliver stay black.
+   * Copies one part into a new image. Lines the camera did not deliver are black.
+   *
+   * <ul>
+   *   <li>Mono8: {@code TYPE_BYTE_GRAY}, the bytes as they are.
+   *   <li>Mono10, Mono12, Mono14, Mono16 (16-bit little-endian words, the value in the low N bits),
+   *       Mono10p, Mono12p (one LSB-first bit stream), Mono10Packed, Mono12Packed (two pixels in
+   *       three bytes, the high bits in the outer bytes): {@code TYPE_USHORT_GRAY}, each N-bit
+   *       value shifted left by 16 - N so that white is white; {@link #monoValues} gives the
+   *       values themselves.
+   *   <li>Bayer GR, RG, GB, BG in 8, 10, 12 and 16 bits: {@code TYPE_3BYTE_BGR}, each sample first
+   *       shifted right by N - 8, then demosaiced bilinearly: a pixel keeps its own channel and
+   *       takes each other one as the mean, rounded half up, of those of its 8 neighbours that
+   *       carry it (2 or 4 inside the image); on the border only neighbours inside the image
+   *       count, and a channel none of them carries is 0.
+   *   <li>RGB8, BGR8: {@code TYPE_3BYTE_BGR}; RGBa8, BGRa8: {@code TYPE_4BYTE_ABGR} with the
+   *       camera's alpha.
+   *   <li>YCbCr422_8 (Y0 Cb Y1 Cr), YCbCr422_8_CbYCrY (Cb Y0 Cr Y1), YUV422_8 (Y0 U Y1 V),
+   *       YUV422_8_UYVY (U Y0 V Y1): {@code TYPE_3BYTE_BGR} by full-range BT.601, as JPEG
+   *       uses, in 16-bit fixed point: R = Y + ((91881 Cr' + 32768) >> 16), G = Y + ((-22554 Cb'
+   *       - 46802 Cr' + 32768) >> 16), B = Y + ((116130 Cb' + 32768) >> 16), with Cb' = Cb - 128,
+   *       Cr' = Cr - 128, clamped to 0..255. Both pixels of a pair share its Cb and Cr; the last
+   *       pixel of an odd width, which has only Cb, takes the Cr of the pair before it (128 in a
+   *       line one pixel wide).
+   * </ul>
    *
    * @param part an image part of this frame
    * @return the image
-   * @throws UnsupportedOperationException for pixel formats other than Mono8, Mono16 and RGB8
+   * @throws UnsupportedOperationException for other pixel formats, naming the format and its value
    */
   public BufferedImage toImage(Part part) {
-    return Images.toImage(data(part), part);
+    return toImage(part, null);
   }
 
   /**
-   * Writes {@link #image()} to a PNG file (16-bit grey for Mono16).
+   * Converts {@link #image()} like {@link #toImage(Part)}, into {@code reuse} when it fits.
+   *
+   * @param reuse an image from an earlier call, or null
+   * @return {@code reuse}, or a new image when it is null or of another size or type
+   */
+  public BufferedImage toImage(BufferedImage reuse) {
+    return toImage(requireImage(), reuse);
+  }
+
+  /**
+   * Converts one part like {@link #toImage(Part)}, into {@code reuse} when it fits: the same width,
+   * height and type, made by {@code new BufferedImage(width, height, type)} (no sub-image). A grab
+   * loop that passes back what the last call returned allocates no pixel memory per frame.
+   *
+   * @param part an image part of this frame
+   * @param reuse an image from an earlier call, or null
+   * @return {@code reuse}, or a new image when it is null or of another size or type
+   */
+  public BufferedImage toImage(Part part, BufferedImage reuse) {
+    return Images.toImage(data(part), part, reuse);
+  }
+
+  /**
+   * The grey values of {@link #image()}; see {@link #monoValues(Part, short[])}.
+   *
+   * @param reuse an array from an earlier call, or null
+   * @return the values
+   */
+  public short[] monoValues(short[] reuse) {
+    return monoValues(requireImage(), reuse);
+  }
+
+  /**
+   * The grey values of a Mono part as the camera measured them, for measurement: unpacked, not
+   * scaled, line after line without padding, pixel (x, y) at {@code y * width + x}. Mono12p gives
+   * 0..4095; read them as unsigned ({@code v & 0xFFFF}), since Mono16 fills all 16 bits.
+   *
+   * @param part a Mono image part of this frame
+   * @param reuse an array of at least width * height values to fill, or null
+   * @return {@code reuse}, or a new array when it is null or too short
+   * @throws UnsupportedOperationException for formats other than the Mono ones of {@link
+   *     #toImage(Part)}
+   */
+  public short[] monoValues(Part part, short[] reuse) {
+    return Images.monoValues(data(part), part, reuse);
+  }
+
+  /**
+   * The RGB bytes of {@link #image()}; see {@link #toRgb(Part, byte[])}.
+   *
+   * @param reuse an array from an earlier call, or null
+   * @return the bytes
+   */
+  public byte[] toRgb(byte[] reuse) {
+    return toRgb(requireImage(), reuse);
+  }
+
+  /**
+   * A colour part as 8-bit red, green, blue bytes, pixel (x, y) at {@code 3 * (y * width + x)},
+   * converted as {@link #toImage(Part)} says (alpha dropped).
+   *
+   * @param part a Bayer, RGB or 4:2:2 image part of this frame
+   * @param reuse an array of at least 3 * width * height bytes to fill, or null
+   * @return {@code reuse}, or a new array when it is null or too short
+   * @throws UnsupportedOperationException for grey and unconverted formats
+   */
+  public byte[] toRgb(Part part, byte[] reuse) {
+    return Images.toRgb(data(part), part, reuse);
+  }
+
+  /**
+   * Writes {@link #image()}, converted as {@link #toImage(Part)} says, to a PNG file (16-bit grey
+   * for Mono formats of more than 8 bits).
    *
    * @param file the file to write (replaced if it exists)
    * @throws UncheckedIOException if the file cannot be written
-   * @throws UnsupportedOperationException for pixel formats other than Mono8, Mono16 and RGB8
+   * @throws UnsupportedOperationException for pixel formats it does not convert
    */
   public void writePng(Path file) {
     BufferedImage image = toImage();
