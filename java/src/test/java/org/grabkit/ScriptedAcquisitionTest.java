@@ -220,8 +220,6 @@ class ScriptedAcquisitionTest {
             "The producer reported part 0 at offset 70000 with 16" + beyond),
         fault("part end wrapping past 2^64", () -> parts(multiPart, 1, 100, -50),
             "DSGetBufferPartInfo reported 18446744073709551566" + announced),
-        fault("chunk past the buffer", () -> chunks(7, 65000, 1000),
-            "DSGetBufferChunkData reported 66000" + announced),
         fault("more parts than bytes", () -> parts(multiPart, 70000, 0, 1),
             "The producer reported 70000 parts for a 65536-byte buffer"),
         // A failing query, not a size: its I/O error goes up as it is.
@@ -252,6 +250,13 @@ class ScriptedAcquisitionTest {
       assertEquals(4, second.remaining());
       assertEquals(TestProducerControl.addressOf(frame.data()) + 1008,
           TestProducerControl.addressOf(second));
+    }
+    // Chunks are read when asked for, so a list past the buffer fails there, not in next().
+    chunks(7, 65000, 1000);
+    deliver(1, BUFFER);
+    try (Frame frame = acq.next(WAIT)) {
+      assertEquals("DSGetBufferChunkData reported 66000 bytes for a 65536-byte buffer (ID: -1001)",
+          assertThrows(RuntimeException.class, frame::chunks).getMessage());
     }
   }
 
