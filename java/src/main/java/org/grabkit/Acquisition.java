@@ -425,6 +425,11 @@ public final class Acquisition implements AutoCloseable {
    */
   @Override
   public void close() {
+    close(true);
+  }
+
+  /** Closes; {@code signal}: tell {@link #awaitClosed} now, else the caller does it later. */
+  private void close(boolean signal) {
     Thread grab;
     synchronized (lock) {
       if (closed) {
@@ -443,11 +448,17 @@ public final class Acquisition implements AutoCloseable {
       try {
         owner.close();
       } finally {
-        synchronized (lock) {
-          ended = true;
-          lock.notifyAll();
+        if (signal) {
+          signalEnded();
         }
       }
+    }
+  }
+
+  private void signalEnded() {
+    synchronized (lock) {
+      ended = true;
+      lock.notifyAll();
     }
   }
 
@@ -486,13 +497,18 @@ public final class Acquisition implements AutoCloseable {
     }
   }
 
+  /** Closes, then reports, and only then lets {@link #awaitClosed} return. */
   private void endGrab(Throwable e) {
     try {
-      close();
+      close(false);
     } catch (RuntimeException | Error failure) {
       e.addSuppressed(failure);
     }
-    report(e, true);
+    try {
+      report(e, true);
+    } finally {
+      signalEnded();
+    }
   }
 
   private void report(Throwable e, boolean ended) {

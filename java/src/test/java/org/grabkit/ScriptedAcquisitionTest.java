@@ -8,6 +8,7 @@ import static org.grabkit.gentl.TestProducerControl.u64;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertInstanceOf;
 import static org.junit.jupiter.api.Assertions.assertThrows;
+import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.io.IOException;
 import java.nio.ByteBuffer;
@@ -31,6 +32,7 @@ import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.Arguments;
+import org.junit.jupiter.params.provider.CsvSource;
 import org.junit.jupiter.params.provider.MethodSource;
 
 /**
@@ -340,5 +342,33 @@ class ScriptedAcquisitionTest {
         "The producer refused to queue buffer (ID: " + gentlJNI.GC_ERR_BUSY_get() + ")",
         e.getSuppressed()[0].getMessage());
     assertStillUsable();
+  }
+
+  /** Frame IDs in delivery order, and the IDs missing between them. */
+  @ParameterizedTest(name = "{0} -> {1}")
+  @CsvSource({"5 6 7, 0", "5 9, 3", "5 9 10 12, 4", "9 5 6, 0", "-2 -1 0 1, 0"})
+  void frameIdGapsCountTheMissingIds(String ids, long gaps) {
+    for (String id : ids.split(" ")) {
+      bufferInfo(gentlJNI.BUFFER_INFO_FRAMEID_get(), Long.parseLong(id));
+      deliver(0, BUFFER);
+      acq.next(WAIT).close();
+    }
+    assertEquals(gaps, acq.statistics().frameIdGaps());
+  }
+
+  /** A stream that fails ends the listener's grab: reported as ending it, the acquisition closed. */
+  @Test
+  void aFailingWaitEndsTheListenersGrab() throws InterruptedException {
+    acq.close();
+    script();
+    TestProducerControl.setResult("EventGetData", gentlJNI.GC_ERR_IO_get());
+    java.util.List<String> reported = new java.util.concurrent.CopyOnWriteArrayList<>();
+    Acquisition grab =
+        camera
+            .openStream("Stream0")
+            .start(2, frame -> {}, (a, e, ended) -> reported.add(e.getClass().getSimpleName()
+                + " " + ended + " " + a.isClosed()));
+    assertTrue(grab.awaitClosed(Duration.ofSeconds(10)));
+    assertEquals(java.util.List.of("IoException true true"), reported);
   }
 }
