@@ -31,6 +31,7 @@ final class SettingsCommand extends Command {
     }
     Path file = Path.of(args.get(1));
     if (args.get(0).equals("save")) {
+      OutputFile.check(file);
       session.withCamera(
           options.value("--device"),
           AccessMode.READ_ONLY,
@@ -38,7 +39,7 @@ final class SettingsCommand extends Command {
             try {
               camera.features().save(file);
             } catch (UncheckedIOException e) {
-              throw new UncheckedIOException("cannot write " + file, e.getCause());
+              throw OutputFile.failure(file, e);
             }
             return null;
           });
