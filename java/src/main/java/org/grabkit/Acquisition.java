@@ -127,8 +127,8 @@ public final class Acquisition implements AutoCloseable {
   }
 
   /**
-   * Waits for the next filled buffer. The wait notices {@link Thread#interrupt()} within {@value
-   * #SLICE_MS} ms (it waits in slices that long).
+   * Waits for the next filled buffer. The wait notices {@link Thread#interrupt()} within 100 ms
+   * (it waits in the producer in slices that long).
    *
    * @param timeout how long to wait at most
    * @return the frame; close it to give its buffer back to the camera

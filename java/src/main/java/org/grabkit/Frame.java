@@ -20,6 +20,10 @@ import org.grabkit.gentl.gentlJNI;
  * data is a read-only view of the buffer's memory; the camera writes into that memory again once
  * the frame is closed, so copy what must outlive the frame. Every method of a closed frame, or of a
  * frame whose acquisition was closed, throws {@link IllegalStateException}.
+ *
+ * <p>Each buffer has one Frame object, filled anew each time the camera delivers the buffer, so
+ * that grabbing makes no garbage: once closed, a frame may come back from {@code next} standing
+ * for a later delivery, so drop the reference when closing it.
  */
 public final class Frame implements AutoCloseable {
   /**
