@@ -491,8 +491,15 @@ public final class Acquisition implements AutoCloseable {
           listenerErrors++;
         }
         report(e, false);
-      } finally {
+      }
+      try {
         frame.close();
+      } catch (RuntimeException | Error e) {
+        // The producer refused the buffer back: the stream cannot go on as it was.
+        if (isOpen()) {
+          endGrab(e);
+        }
+        return;
       }
     }
   }

@@ -356,19 +356,32 @@ class ScriptedAcquisitionTest {
     assertEquals(gaps, acq.statistics().frameIdGaps());
   }
 
-  /** A stream that fails ends the listener's grab: reported as ending it, the acquisition closed. */
-  @Test
-  void aFailingWaitEndsTheListenersGrab() throws InterruptedException {
+  /**
+   * A stream that fails (the wait, or taking a buffer back) ends the listener's grab: reported as
+   * ending it, with the acquisition closed.
+   */
+  @ParameterizedTest
+  @CsvSource({"EventGetData, IoException", "DSQueueBuffer, ErrorException"})
+  void aFailingStreamEndsTheListenersGrab(String failing, String reportedClass)
+      throws InterruptedException {
     acq.close();
     script();
-    TestProducerControl.setResult("EventGetData", gentlJNI.GC_ERR_IO_get());
+    deliver(0, BUFFER);
+    java.util.concurrent.CountDownLatch failed = new java.util.concurrent.CountDownLatch(1);
+    if (failing.equals("EventGetData")) {
+      TestProducerControl.setResult(failing, gentlJNI.GC_ERR_IO_get());
+    }
     java.util.List<String> reported = new java.util.concurrent.CopyOnWriteArrayList<>();
     Acquisition grab =
         camera
             .openStream("Stream0")
-            .start(2, frame -> {}, (a, e, ended) -> reported.add(e.getClass().getSimpleName()
-                + " " + ended + " " + a.isClosed()));
+            .start(2, frame -> failed.await(), (a, e, ended) -> reported.add(
+                e.getClass().getSimpleName() + " " + ended + " " + a.isClosed()));
+    if (failing.equals("DSQueueBuffer")) {
+      TestProducerControl.setResult(failing, gentlJNI.GC_ERR_BUSY_get());
+    }
+    failed.countDown();
     assertTrue(grab.awaitClosed(Duration.ofSeconds(10)));
-    assertEquals(java.util.List.of("IoException true true"), reported);
+    assertEquals(java.util.List.of(reportedClass + " true true"), reported);
   }
 }
