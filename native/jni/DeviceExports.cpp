@@ -3,6 +3,7 @@
 #include "../model/Device.h"
 #include "../model/DeviceInfo.h"
 #include "../model/Port.h"
+#include "../producer/CallLayer.h"
 #include "ModelGlue.h"
 
 using namespace Grabkit::Jni;
@@ -38,3 +39,14 @@ GRABKIT_JNI(jlong, Device_1openDataStream)(JNIEnv* env, jclass, jlong self, jobj
   });
 }
 GRABKIT_LIST_RESULT(Device, impl_1getDataStreamIDs, getDataStreamIDs)
+
+// One 64-bit value of the device's information (its timestamp frequency), for
+// the Java API, which asks it once per acquisition.
+extern "C" JNIEXPORT jlong JNICALL Java_org_grabkit_gentl_Device_infoUint640(JNIEnv* env, jclass,
+                                                                             jlong self, jint cmd) {
+  return frame(env, [&] {
+    auto device = instance<Device>(env, self, "Device");
+    DEV_HANDLE h = device->getHandle();
+    return checkedUnsigned(Grabkit::infoValue<uint64_t>(GRABKIT_PRODUCER(DevGetInfo), h, cmd));
+  });
+}

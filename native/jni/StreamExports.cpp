@@ -1,4 +1,6 @@
 // DataStream and Buffer.
+#include <algorithm>
+
 #include "../model/Buffer.h"
 #include "../model/DataStream.h"
 #include "../model/Port.h"
@@ -155,6 +157,29 @@ GRABKIT_STREAM_NATIVE(jlongArray, waitNewBuffer0)
   });
 }
 
+// The same wait for a thread that waits again and again: the pair goes into
+// the caller's array, and a time-out is a false result instead of an
+// exception, so that neither a delivered frame nor an idle camera makes
+// garbage on the Java heap.
+GRABKIT_STREAM_NATIVE(jboolean, waitNewBufferInto0)
+(JNIEnv* env, jclass, jlong self, jint event, jlong timeout, jlongArray into) {
+  return frame(env, [&]() -> jboolean {
+    if (into == nullptr || env->GetArrayLength(into) < 2) {
+      raiseJava(env, kJavaIllegalArgumentException, "waitNewBuffer needs an array of 2");
+    }
+    auto stream = routed<DataStream>(env, self, "DataStream");
+    Grabkit::NewBufferEvent e;
+    try {
+      e = Grabkit::EventNewBufferGetData(fromJavaHandle(event), static_cast<uint64_t>(timeout));
+    } catch (const Grabkit::TimeoutException&) {
+      return JNI_FALSE;
+    }
+    jlong pair[2] = {toJavaHandle(e.BufferHandle), toJavaUser(e.userData)};
+    env->SetLongArrayRegion(into, 0, 2, pair);
+    return JNI_TRUE;
+  });
+}
+
 GRABKIT_STREAM_NATIVE(jint, killEvent0)(JNIEnv* env, jclass, jlong self, jint event) {
   return frame(env, [&] {
     auto stream = routed<DataStream>(env, self, "DataStream");
@@ -176,5 +201,103 @@ extern "C" JNIEXPORT jlongArray JNICALL Java_org_grabkit_gentl_Buffer_chunks0(JN
     if (result == nullptr) throw JavaExceptionPending{};
     env->SetLongArrayRegion(result, 0, static_cast<jsize>(flat.size()), flat.data());
     return result;
+  });
+}
+
+namespace {
+// The answers that mean "this producer cannot tell", as org.grabkit's Unknown
+// counts them: such a value is left out of the known mask instead of failing
+// the whole frame.
+template <typename Query>
+bool known(Query&& query, jlong& slot) {
+  try {
+    slot = static_cast<jlong>(query());
+    return true;
+  } catch (const Grabkit::NotImplementedException&) {
+  } catch (const Grabkit::NotAvailableException&) {
+  } catch (const Grabkit::InvalidParameterException&) {
+  } catch (const Grabkit::NoDataException&) {
+  } catch (const Grabkit::BufferTooSmallException&) {
+  }
+  slot = 0;
+  return false;
+}
+
+// The slots of Buffer.frameInfo0, kept in step with Buffer.FRAME_INFO_*.
+enum : int {
+  kKnown,
+  kFrameId,
+  kTimestamp,
+  kTimestampNs,
+  kIncomplete,
+  kSizeFilled,
+  kPayloadType,
+  kWidth,
+  kHeight,
+  kPixelFormat,
+  kImageOffset,
+  kXPadding,
+  kPartCount,
+  kParts,
+  kPartSlots = 7,  // known mask, offset, size, width, height, format, padding
+};
+}  // namespace
+
+// What a frame needs of its buffer, in one crossing: every value the Java
+// API reads per frame, with a mask of those the producer answered. Parts are
+// asked only when the buffer describes no single image; the count is always
+// written, the parts that fit the array are filled.
+extern "C" JNIEXPORT void JNICALL Java_org_grabkit_gentl_Buffer_frameInfo0(JNIEnv* env, jclass,
+                                                                           jlong self,
+                                                                           jlongArray into) {
+  frame(env, [&] {
+    jsize length = into == nullptr ? 0 : env->GetArrayLength(into);
+    if (length < kParts) {
+      raiseJava(env, kJavaIllegalArgumentException, "frameInfo needs an array of at least 13");
+    }
+    auto buffer = instance<Buffer>(env, self, "Buffer");
+    const Buffer& b = *buffer;
+    jlong v[kParts + 8 * kPartSlots] = {};
+    jlong mask = 0;
+    auto ask = [&](int slot, auto query) {
+      if (known(query, v[slot])) mask |= jlong{1} << slot;
+    };
+    ask(kFrameId, [&] { return b.getInfoUint64(BUFFER_INFO_FRAMEID); });
+    ask(kTimestamp, [&] { return b.getInfoUint64(BUFFER_INFO_TIMESTAMP); });
+    ask(kTimestampNs, [&] { return b.getInfoUint64(BUFFER_INFO_TIMESTAMP_NS); });
+    ask(kIncomplete, [&] { return b.getInfoBool(BUFFER_INFO_IS_INCOMPLETE) ? 1 : 0; });
+    ask(kSizeFilled, [&] { return b.getInfoSize(BUFFER_INFO_SIZE_FILLED); });
+    ask(kPayloadType, [&] { return b.getInfoSize(BUFFER_INFO_PAYLOADTYPE); });
+    bool multiPart = (mask >> kPayloadType & 1) && v[kPayloadType] == PAYLOAD_TYPE_MULTI_PART;
+    if (!multiPart) {
+      ask(kWidth, [&] { return b.getInfoSize(BUFFER_INFO_WIDTH); });
+      ask(kHeight, [&] { return b.getInfoSize(BUFFER_INFO_HEIGHT); });
+      ask(kPixelFormat, [&] { return b.getInfoUint64(BUFFER_INFO_PIXELFORMAT); });
+      ask(kImageOffset, [&] { return b.getInfoSize(BUFFER_INFO_IMAGEOFFSET); });
+      ask(kXPadding, [&] { return b.getInfoSize(BUFFER_INFO_XPADDING); });
+    }
+    constexpr jlong kImage = jlong{1} << kWidth | jlong{1} << kHeight | jlong{1} << kPixelFormat;
+    jsize used = kParts;
+    if (multiPart || (mask & kImage) != kImage) {
+      ask(kPartCount, [&] { return b.getNumBufferParts(); });
+      jlong room = std::min<jlong>((length - kParts) / kPartSlots, 8);
+      for (uint32_t p = 0; p < std::min<jlong>(v[kPartCount], room); p++) {
+        jlong* s = v + kParts + p * kPartSlots;
+        jlong partMask = 0;
+        auto part = [&](int slot, auto query) {
+          if (known(query, s[slot])) partMask |= jlong{1} << slot;
+        };
+        part(1, [&] { return b.getPartDataOffset(p); });
+        part(2, [&] { return b.getPartDataSize(p); });
+        part(3, [&] { return b.getPartWidth(p); });
+        part(4, [&] { return b.getPartHeight(p); });
+        part(5, [&] { return b.getPartDataFormat(p); });
+        part(6, [&] { return b.getPartXPadding(p); });
+        s[0] = partMask;
+        used = kParts + (p + 1) * kPartSlots;
+      }
+    }
+    v[kKnown] = mask;
+    env->SetLongArrayRegion(into, 0, used, v);
   });
 }

@@ -14,50 +14,89 @@ import org.grabkit.gentl.GenTLException;
 import org.grabkit.gentl.gentlJNI;
 
 /**
- * A running acquisition: a fixed set of direct buffers that the camera fills in turn. {@link
- * #next(Duration)} hands out the next filled buffer as a {@link Frame}; closing the frame gives the
- * buffer back to the camera. Frames arrive in the order the camera filled them.
+ * A running acquisition: a fixed set of direct buffers that the camera fills in turn. Frames come
+ * either from {@link #next(Duration)}, which hands out the next filled buffer as a {@link Frame}
+ * (closing the frame gives the buffer back to the camera), or, for an acquisition started with a
+ * {@link FrameListener}, to that listener on a grab thread. Frames arrive in the order the camera
+ * filled them.
  *
  * <p>{@link #close()} stops the camera, ends a {@code next} that is waiting in another thread (it
- * throws {@link IllegalStateException}), takes every buffer back and closes the stream. Frames
- * still open then refuse use. {@code close} is the only method that may be called from another
- * thread while one thread uses the acquisition.
+ * throws {@link IllegalStateException}), waits for a running listener call to return, takes every
+ * buffer back and closes the stream. Frames still open then refuse use. {@code close} is the only
+ * method besides the statistics that may be called from another thread while one thread uses the
+ * acquisition.
+ *
+ * <p>Grabbing makes no garbage per frame: each buffer has one {@link Frame} object, filled anew at
+ * each delivery (so a frame must not be used after its {@code close}, as it may by then stand for
+ * a later delivery), and a frame costs three native calls: the wait, one read of everything the
+ * frame tells, and the requeue.
  */
 public final class Acquisition implements AutoCloseable {
   // How long close waits for a next() in another thread to leave the producer.
   private static final long WAKE_UP_MS = 2000;
+  /**
+   * The longest single wait inside the producer: the bound on how late {@code next} notices an
+   * interrupt, and on how late the grab thread notices a close.
+   */
+  static final long SLICE_MS = 100;
+  private static final long SECOND_NS = 1_000_000_000L;
   private static final long INFINITE = -1; // GENTL_INFINITE as a Java long
+  private static final int INFO_LENGTH = Buffer.FRAME_INFO_PARTS + 8 * Buffer.FRAME_INFO_PART_SLOTS;
 
   private final ImageStream owner;
   private final DataStream stream;
-  private final ByteBuffer[] memory;
   private final Buffer[] buffers;
+  private final Frame[] frames;
   // The producer's handle of each buffer as Java sees it, to recognise delivered buffers.
   private final int[] handles;
   private final boolean[] held;
   private final Object lock = new Object();
+  // Reused by the one thread that waits: the delivered pair, the delivered buffer's description.
+  private final long[] delivery = new long[2];
+  private final long[] info = new long[INFO_LENGTH];
+  private final long timestampHz;
   private int event;
   private boolean eventRegistered;
   private int waiting;
   private int heldCount;
+  private boolean closed;
+  private boolean ended;
+
+  // Statistics, under the lock.
   private long delivered;
   private long incomplete;
   private long bytes;
-  private boolean closed;
+  private long frameIdGaps;
+  private long lastFrameId = -1;
+  private boolean anyFrameId;
+  private long listenerErrors;
+  private long firstNs;
+  private long lastNs;
+  private long windowStartNs;
+  private long windowFrames;
+  private double windowRate = -1;
+  private OptionalLong lastUnderruns = OptionalLong.empty();
 
-  Acquisition(ImageStream owner, DataStream stream, int bufferCount, int payloadSize) {
+  // The listener's grab thread, if any.
+  private FrameListener listener;
+  private FrameListener.ErrorHandler onError = FrameListener.PRINT_TO_STDERR;
+  private Thread grabThread;
+
+  Acquisition(
+      ImageStream owner, DataStream stream, int bufferCount, int payloadSize, long timestampHz) {
     this.owner = owner;
     this.stream = stream;
-    this.memory = new ByteBuffer[bufferCount];
+    this.timestampHz = timestampHz;
     this.buffers = new Buffer[bufferCount];
+    this.frames = new Frame[bufferCount];
     this.handles = new int[bufferCount];
     this.held = new boolean[bufferCount];
     try {
       for (int i = 0; i < bufferCount; i++) {
-        memory[i] = ByteBuffer.allocateDirect(payloadSize).order(ByteOrder.LITTLE_ENDIAN);
+        ByteBuffer memory = ByteBuffer.allocateDirect(payloadSize).order(ByteOrder.LITTLE_ENDIAN);
         int user = i;
-        buffers[i] =
-            Calls.call("DSAnnounceBuffer", () -> stream.announceBuffer(memory[user], user));
+        buffers[i] = Calls.call("DSAnnounceBuffer", () -> stream.announceBuffer(memory, user));
+        frames[i] = new Frame(this, i, buffers[i], memory);
         handles[i] = buffers[i].getHandle();
         check("queue buffer", stream.queueBuffer(buffers[i], false));
       }
@@ -69,57 +108,101 @@ public final class Acquisition implements AutoCloseable {
           stream.startAcquisition(gentlJNI.ACQ_START_FLAGS_DEFAULT_get(), INFINITE));
     } catch (RuntimeException e) {
       closed = true;
+      ended = true;
       release();
       throw e;
     }
   }
 
+  /** Hands every frame to {@code listener} on a new grab thread, until the acquisition closes. */
+  void listen(FrameListener listener, FrameListener.ErrorHandler onError) {
+    this.listener = listener;
+    this.onError = onError;
+    Thread thread = new Thread(this::grab, "grabkit-grab-" + cameraId());
+    thread.setDaemon(true);
+    synchronized (lock) {
+      grabThread = thread;
+    }
+    thread.start();
+  }
+
   /**
-   * Waits for the next filled buffer.
+   * Waits for the next filled buffer. The wait notices {@link Thread#interrupt()} within 100 ms
+   * (it waits in the producer in slices that long).
    *
    * @param timeout how long to wait at most
    * @return the frame; close it to give its buffer back to the camera
-   * @throws org.grabkit.gentl.TimeoutException if no frame came in time
-   * @throws IllegalStateException if the acquisition is closed (also while waiting), or every
-   *     buffer is held by an open frame, so that none can be filled; also if the producer
-   *     delivered a buffer that is not one of this acquisition's free buffers, or described it
-   *     with sizes beyond its memory: the acquisition stays usable then, and a buffer of its own
-   *     goes back to the camera
+   * @throws FrameTimeoutException if no frame came in time
+   * @throws AcquisitionInterruptedException if the thread is interrupted before or while waiting;
+   *     its interrupt flag stays set. A buffer that came meanwhile stays for the next call.
+   * @throws IllegalStateException if the acquisition is closed (also while waiting), delivers to a
+   *     listener, or every buffer is held by an open frame, so that none can be filled; also if the
+   *     producer delivered a buffer that is not one of this acquisition's free buffers, or
+   *     described it with sizes beyond its memory: the acquisition stays usable then, and a buffer
+   *     of its own goes back to the camera
    */
   public Frame next(Duration timeout) {
     synchronized (lock) {
       checkOpen();
+      if (grabThread != null && Thread.currentThread() != grabThread) {
+        throw new IllegalStateException(
+            "The acquisition of camera " + cameraId() + " hands its frames to a listener");
+      }
       if (heldCount == buffers.length) {
         throw new IllegalStateException(
             "All "
                 + buffers.length
                 + " buffers are held by open frames: close a frame before waiting for the next");
       }
+    }
+    long start = System.nanoTime();
+    long limit = nanos(timeout);
+    while (true) {
+      if (Thread.currentThread().isInterrupted()) {
+        throw new AcquisitionInterruptedException(
+            "Interrupted while waiting for a frame of camera " + cameraId());
+      }
+      long left = limit - (System.nanoTime() - start);
+      long slice = Math.max(0, Math.min(SLICE_MS, (left + 999_999) / 1_000_000));
+      Frame frame = await(slice);
+      if (frame != null) {
+        return frame;
+      }
+      if (left <= slice * 1_000_000) {
+        throw new FrameTimeoutException(
+            "No frame from camera " + cameraId() + " within " + timeout.toMillis() + " ms");
+      }
+    }
+  }
+
+  /** One wait of at most {@code ms}: the frame, or null when none came. */
+  private Frame await(long ms) {
+    synchronized (lock) {
+      checkOpen();
       waiting++;
     }
-    int user;
-    int handle;
+    boolean came;
     try {
-      long[] delivered =
-          Calls.call("EventGetData", () -> stream.waitNewBuffer(event, millis(timeout)));
-      handle = (int) delivered[0];
-      user = (int) delivered[1];
+      came = stream.waitNewBuffer(event, ms, delivery);
     } catch (GenTLException e) {
       synchronized (lock) {
         if (closed || e instanceof AbortException) {
           checkOpen();
         }
       }
-      throw e;
+      throw Calls.named("EventGetData", e);
     } finally {
       synchronized (lock) {
         waiting--;
         lock.notifyAll();
       }
     }
+    if (!came) {
+      return null;
+    }
     synchronized (lock) {
       checkOpen();
-      return lend(identify(user, handle));
+      return lend(identify((int) delivery[1], (int) delivery[0]));
     }
   }
 
@@ -159,9 +242,10 @@ public final class Acquisition implements AutoCloseable {
               + Integer.toHexString(handles[index])
               + ")");
     }
-    Frame frame;
+    Frame frame = frames[index];
     try {
-      frame = new Frame(this, index, buffers[index], memory[index]);
+      buffers[index].getFrameInfo(info);
+      frame.fill(info);
     } catch (Throwable e) {
       try {
         queue(index);
@@ -172,12 +256,37 @@ public final class Acquisition implements AutoCloseable {
     }
     held[index] = true;
     heldCount++;
+    count(frame);
+    return frame;
+  }
+
+  private void count(Frame frame) {
+    long now = System.nanoTime();
+    if (delivered == 0) {
+      firstNs = now;
+      windowStartNs = now;
+    }
     delivered++;
-    bytes += frame.data().remaining();
+    lastNs = now;
+    bytes += frame.filledBytes();
     if (frame.isIncomplete()) {
       incomplete++;
     }
-    return frame;
+    long id = frame.frameIdOr(-1);
+    if (frame.hasFrameId()) {
+      // IDs that go back (a restart, a wrap) start counting afresh.
+      if (anyFrameId && Long.compareUnsigned(id, lastFrameId + 1) > 0) {
+        frameIdGaps += id - lastFrameId - 1;
+      }
+      lastFrameId = id;
+      anyFrameId = true;
+    }
+    windowFrames++;
+    if (now - windowStartNs >= SECOND_NS) {
+      windowRate = windowFrames * 1e9 / (now - windowStartNs);
+      windowStartNs = now;
+      windowFrames = 0;
+    }
   }
 
   /**
@@ -187,7 +296,7 @@ public final class Acquisition implements AutoCloseable {
    * @param count how many frames
    * @param timeout how long to wait for each
    * @param action what to do with each frame
-   * @throws org.grabkit.gentl.TimeoutException if a frame did not come in time
+   * @throws FrameTimeoutException if a frame did not come in time
    */
   public void forEach(long count, Duration timeout, Consumer<? super Frame> action) {
     for (long n = 0; n < count; n++) {
@@ -231,13 +340,48 @@ public final class Acquisition implements AutoCloseable {
 
   /**
    * @return the frames the camera lost because no buffer was free (empty when the producer does not
-   *     count them)
+   *     count them; the last known count once the acquisition is closed)
    */
   public OptionalLong underruns() {
     synchronized (lock) {
-      checkOpen();
-      return Unknown.askLong(stream::getNumUnderrun);
+      if (closed) {
+        return lastUnderruns;
+      }
+      lastUnderruns = Unknown.askLong(stream::getNumUnderrun);
+      return lastUnderruns;
     }
+  }
+
+  /** @return everything counted so far (asks the producer for its underruns while open) */
+  public AcquisitionStatistics statistics() {
+    OptionalLong underruns = underruns();
+    synchronized (lock) {
+      long span = lastNs - firstNs;
+      double rate =
+          windowRate >= 0 ? windowRate : span > 0 ? (delivered - 1) * 1e9 / span : 0;
+      return new AcquisitionStatistics(
+          delivered,
+          incomplete,
+          bytes,
+          underruns,
+          frameIdGaps,
+          listenerErrors,
+          rate,
+          Duration.ofNanos(delivered == 0 ? 0 : System.nanoTime() - firstNs));
+    }
+  }
+
+  /**
+   * @return how many ticks of the device's timestamps make a second ({@code
+   *     DEVICE_INFO_TIMESTAMP_FREQUENCY}, asked once at the start; empty when the producer does not
+   *     tell)
+   */
+  public OptionalLong timestampFrequency() {
+    return timestampHz > 0 ? OptionalLong.of(timestampHz) : OptionalLong.empty();
+  }
+
+  long timestampHz() {
+    return timestampHz;
   }
 
   /** @return the number of buffers */
@@ -253,22 +397,134 @@ public final class Acquisition implements AutoCloseable {
   }
 
   /**
-   * Stops the camera, takes the buffers back and closes the stream. Safe to call more than once
-   * and from another thread; refusals of the producer while tearing down are ignored, since the
-   * stream is closed in the end anyway.
+   * Waits until the acquisition is closed and its buffers are taken back: by {@link #close()} in
+   * another thread or in the listener, or by a failure of the stream that ended the grab.
+   *
+   * @param timeout how long to wait at most
+   * @return whether it is closed
+   * @throws InterruptedException if the thread is interrupted while waiting
+   */
+  public boolean awaitClosed(Duration timeout) throws InterruptedException {
+    long start = System.nanoTime();
+    long limit = nanos(timeout);
+    synchronized (lock) {
+      long left;
+      while (!ended && (left = limit - (System.nanoTime() - start)) > 0) {
+        lock.wait(Math.max(1, left / 1_000_000));
+      }
+      return ended;
+    }
+  }
+
+  /**
+   * Stops the camera, takes the buffers back and closes the stream. Safe to call more than once,
+   * from another thread and from the listener. Called from another thread than the grab thread, it
+   * returns only after a running listener call returned, so no listener call starts or runs after
+   * it. Refusals of the producer while tearing down are ignored, since the stream is closed in the
+   * end anyway.
    */
   @Override
   public void close() {
+    close(true);
+  }
+
+  /** Closes; {@code signal}: tell {@link #awaitClosed} now, else the caller does it later. */
+  private void close(boolean signal) {
+    Thread grab;
     synchronized (lock) {
       if (closed) {
         return;
       }
       closed = true;
+      grab = grabThread;
     }
     try {
+      if (grab != null && grab != Thread.currentThread()) {
+        wake();
+        joinUninterruptibly(grab);
+      }
       release();
     } finally {
-      owner.close();
+      try {
+        owner.close();
+      } finally {
+        if (signal) {
+          signalEnded();
+        }
+      }
+    }
+  }
+
+  private void signalEnded() {
+    synchronized (lock) {
+      ended = true;
+      lock.notifyAll();
+    }
+  }
+
+  /** The grab thread's loop: each frame to the listener, then back to the camera. */
+  private void grab() {
+    while (isOpen()) {
+      Frame frame;
+      try {
+        frame = await(SLICE_MS);
+      } catch (IllegalStateException e) {
+        if (!isOpen()) {
+          return;
+        }
+        // A delivery the producer got wrong: its buffer went back, the stream goes on.
+        report(e, false);
+        continue;
+      } catch (RuntimeException | Error e) {
+        if (isOpen()) {
+          endGrab(e);
+        }
+        return;
+      }
+      if (frame == null) {
+        continue;
+      }
+      try {
+        listener.onFrame(frame);
+      } catch (Throwable e) {
+        synchronized (lock) {
+          listenerErrors++;
+        }
+        report(e, false);
+      }
+      try {
+        frame.close();
+      } catch (RuntimeException | Error e) {
+        // The producer refused the buffer back: the stream cannot go on as it was.
+        if (isOpen()) {
+          endGrab(e);
+        }
+        return;
+      }
+    }
+  }
+
+  /** Closes, then reports, and only then lets {@link #awaitClosed} return. */
+  private void endGrab(Throwable e) {
+    try {
+      close(false);
+    } catch (RuntimeException | Error failure) {
+      e.addSuppressed(failure);
+    }
+    try {
+      report(e, true);
+    } finally {
+      signalEnded();
+    }
+  }
+
+  private void report(Throwable e, boolean ended) {
+    try {
+      onError.onError(this, e, ended);
+    } catch (Throwable failure) {
+      failure.addSuppressed(e);
+      System.err.println("Grabkit: the error handler of camera " + cameraId() + " failed:");
+      failure.printStackTrace();
     }
   }
 
@@ -302,10 +558,22 @@ public final class Acquisition implements AutoCloseable {
     check("queue buffer", stream.queueBuffer(buffers[index], false));
   }
 
-  private void release() {
+  /** Stops the camera and ends a wait in the producer at once. */
+  private void wake() {
     ignoring(() -> stream.stopAcquisition(gentlJNI.ACQ_STOP_FLAGS_KILL_get()));
     if (eventRegistered) {
       ignoring(() -> stream.killEvent(event));
+    }
+  }
+
+  private void release() {
+    try {
+      lastUnderruns = Unknown.askLong(stream::getNumUnderrun);
+    } catch (GenTLException | IllegalStateException e) {
+      // The count is lost with the stream.
+    }
+    wake();
+    if (eventRegistered) {
       awaitWaiters();
     }
     ignoring(() -> stream.flushQueue(gentlJNI.ACQ_QUEUE_ALL_DISCARD_get()));
@@ -336,6 +604,21 @@ public final class Acquisition implements AutoCloseable {
     }
   }
 
+  /** A close must not leave the listener running because the closing thread was interrupted. */
+  private static void joinUninterruptibly(Thread thread) {
+    boolean interrupted = false;
+    while (thread.isAlive()) {
+      try {
+        thread.join();
+      } catch (InterruptedException e) {
+        interrupted = true;
+      }
+    }
+    if (interrupted) {
+      Thread.currentThread().interrupt();
+    }
+  }
+
   private void checkOpen() {
     if (closed) {
       throw new IllegalStateException("Acquisition of camera " + cameraId() + " is closed");
@@ -356,14 +639,15 @@ public final class Acquisition implements AutoCloseable {
     }
   }
 
-  private static long millis(Duration timeout) {
+  /** A timeout in nanoseconds; negative counts as none, huge ones as forever. */
+  private static long nanos(Duration timeout) {
     if (timeout.isNegative()) {
       return 0;
     }
     try {
-      return timeout.toMillis();
+      return timeout.toNanos();
     } catch (ArithmeticException e) {
-      return INFINITE;
+      return Long.MAX_VALUE / 2;
     }
   }
 }

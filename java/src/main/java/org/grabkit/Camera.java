@@ -6,10 +6,12 @@ import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
 import java.util.Optional;
+import java.util.OptionalLong;
 import org.grabkit.features.NodeMap;
 import org.grabkit.features.RegisterPort;
 import org.grabkit.gentl.Device;
 import org.grabkit.gentl.Port;
+import org.grabkit.gentl.gentlJNI;
 
 /**
  * An opened device: its registers, its description file and its data streams. {@link #close()}
@@ -26,6 +28,7 @@ public final class Camera extends Owner {
   private final DeviceEntry entry;
   private ByteOrder registerOrder;
   private NodeMap features;
+  private OptionalLong timestampFrequency;
 
   Camera(Producer producer, Device device, DeviceEntry entry) {
     this.producer = producer;
@@ -42,6 +45,21 @@ public final class Camera extends Owner {
   /** @return the device as its interface listed it when it was opened */
   public DeviceEntry info() {
     return entry;
+  }
+
+  /**
+   * @return how many ticks of the device's timestamps make a second ({@code
+   *     DEVICE_INFO_TIMESTAMP_FREQUENCY}; empty when the producer does not tell)
+   */
+  public OptionalLong timestampFrequency() {
+    checkOpen();
+    if (timestampFrequency == null) {
+      int cmd = gentlJNI.DEVICE_INFO_TIMESTAMP_FREQUENCY_get();
+      OptionalLong hz =
+          Unknown.askLong(() -> Calls.call("DevGetInfo", () -> device.getInfoUint64(cmd)));
+      timestampFrequency = hz.isPresent() && hz.getAsLong() > 0 ? hz : OptionalLong.empty();
+    }
+    return timestampFrequency;
   }
 
   /** @return the device ID */
@@ -235,7 +253,9 @@ public final class Camera extends Owner {
           + ": its chunks would not match this camera's features");
     }
     NodeMap map = features();
-    map.attachChunks(id -> frame.chunk(id).orElse(null));
+    // Frame objects are reused for later deliveries: the attachment is to this one only.
+    long lending = frame.lending();
+    map.attachChunks(id -> frame.chunk(lending, id).orElse(null));
     return map;
   }
 

@@ -6,7 +6,7 @@ import java.io.UncheckedIOException;
 import java.nio.ByteBuffer;
 import java.nio.ByteOrder;
 import java.nio.file.Path;
-import java.util.ArrayList;
+import java.time.Duration;
 import java.util.List;
 import java.util.NoSuchElementException;
 import java.util.Optional;
@@ -20,6 +20,10 @@ import org.grabkit.gentl.gentlJNI;
  * data is a read-only view of the buffer's memory; the camera writes into that memory again once
  * the frame is closed, so copy what must outlive the frame. Every method of a closed frame, or of a
  * frame whose acquisition was closed, throws {@link IllegalStateException}.
+ *
+ * <p>Each buffer has one Frame object, filled anew each time the camera delivers the buffer, so
+ * that grabbing makes no garbage: once closed, a frame may come back from {@code next} standing
+ * for a later delivery, so drop the reference when closing it.
  */
 public final class Frame implements AutoCloseable {
   /**
@@ -48,41 +52,101 @@ public final class Frame implements AutoCloseable {
     }
   }
 
+  // The producer's answers, by Buffer.FRAME_INFO_* slot.
+  private static final int FRAME_ID = Buffer.FRAME_INFO_FRAME_ID;
+  private static final int PARTS = Buffer.FRAME_INFO_PARTS;
+  private static final int SLOTS = Buffer.FRAME_INFO_PART_SLOTS;
+  private static final int IMAGE =
+      1 << Buffer.FRAME_INFO_WIDTH | 1 << Buffer.FRAME_INFO_HEIGHT
+          | 1 << Buffer.FRAME_INFO_PIXEL_FORMAT;
+  private static final long NANOS_PER_SECOND = 1_000_000_000L;
+  private static final long MULTI_PART = gentlJNI.PAYLOAD_TYPE_MULTI_PART_get();
+
+  // One Frame per buffer, filled anew at each delivery: a grab loop then makes no garbage.
   private final Acquisition acquisition;
   private final int index;
-  private final ByteBuffer data;
-  private final OptionalLong frameId;
-  private final OptionalLong timestamp;
-  private final boolean incomplete;
-  private final List<Part> parts;
-  private final List<Buffer.Chunk> chunks;
+  private final Buffer buffer;
   private final ByteBuffer memory;
-  private boolean closed;
+  // The view data() hands out, rewound at each call; its limit is the filled size.
+  private final ByteBuffer view;
+  private int filled;
+  private long known;
+  private long frameId;
+  private long timestamp;
+  private long timestampNs;
+  private boolean incomplete;
+  private List<Part> parts = List.of();
+  private Optional<Part> image = Optional.empty();
+  private List<Buffer.Chunk> chunks;
+  // Counts deliveries, so that what was attached to one delivery is not read from a later one.
+  private long lending;
+  private boolean closed = true;
+  private final long[] partValues = new long[SLOTS];
 
   Frame(Acquisition acquisition, int index, Buffer buffer, ByteBuffer memory) {
     this.acquisition = acquisition;
     this.index = index;
-    frameId = Unknown.askLong(() -> buffer.getInfoUint64(gentlJNI.BUFFER_INFO_FRAMEID_get()));
-    timestamp = Unknown.askLong(() -> buffer.getInfoUint64(gentlJNI.BUFFER_INFO_TIMESTAMP_get()));
-    incomplete =
-        Unknown.ask(() -> buffer.getInfoBool(gentlJNI.BUFFER_INFO_IS_INCOMPLETE_get()))
-            .orElse(false);
+    this.buffer = buffer;
+    this.memory = memory.asReadOnlyBuffer().order(ByteOrder.LITTLE_ENDIAN);
+    this.view = memory.asReadOnlyBuffer().order(ByteOrder.LITTLE_ENDIAN);
+  }
+
+  /**
+   * Takes the producer's description of a new delivery (Buffer.getFrameInfo's slots). Every size
+   * and offset must lie inside the buffer, since they slice its memory; on a failure the frame
+   * stays closed.
+   */
+  void fill(long[] info) {
+    long mask = info[Buffer.FRAME_INFO_KNOWN];
     int capacity = memory.capacity();
-    long filled =
-        Unknown.askLong(() -> buffer.getInfoSize(gentlJNI.BUFFER_INFO_SIZE_FILLED_get()))
-            .orElse(capacity);
-    if (filled < 0 || filled > capacity) {
+    long size = has(mask, Buffer.FRAME_INFO_SIZE_FILLED) ? info[Buffer.FRAME_INFO_SIZE_FILLED] : capacity;
+    if (size < 0 || size > capacity) {
       throw new IllegalStateException(
           "The producer reported "
-              + Long.toUnsignedString(filled)
+              + Long.toUnsignedString(size)
               + " filled bytes for a "
               + capacity
               + "-byte buffer");
     }
-    data = memory.asReadOnlyBuffer().limit((int) filled).slice().order(ByteOrder.LITTLE_ENDIAN);
-    parts = readParts(buffer, filled, capacity);
-    chunks = Unknown.ask(buffer::getChunks).orElse(List.of());
-    this.memory = memory.asReadOnlyBuffer().order(ByteOrder.LITTLE_ENDIAN);
+    List<Part> read = readParts(info, mask, size, capacity, parts);
+    if (read != parts) {
+      parts = read;
+      image = parts.stream().filter(Part::isImage).findFirst();
+    }
+    known = mask;
+    filled = (int) size;
+    frameId = info[FRAME_ID];
+    timestamp = info[Buffer.FRAME_INFO_TIMESTAMP];
+    timestampNs = info[Buffer.FRAME_INFO_TIMESTAMP_NS];
+    incomplete = has(mask, Buffer.FRAME_INFO_INCOMPLETE) && info[Buffer.FRAME_INFO_INCOMPLETE] != 0;
+    chunks = null;
+    lending++;
+    closed = false;
+  }
+
+  private static boolean has(long mask, int slot) {
+    return (mask >> slot & 1) != 0;
+  }
+
+  /** @return the bytes of image data the camera filled */
+  int filledBytes() {
+    return filled;
+  }
+
+  boolean hasFrameId() {
+    return has(known, FRAME_ID);
+  }
+
+  long lending() {
+    return lending;
+  }
+
+  /** The chunk of the delivery that {@code lending} counted, refused once that one is over. */
+  Optional<ByteBuffer> chunk(long lending, long id) {
+    if (lending != this.lending) {
+      closed();
+    }
+    return chunk(id);
   }
 
   /**
@@ -91,6 +155,10 @@ public final class Frame implements AutoCloseable {
    */
   public List<Buffer.Chunk> chunks() {
     checkOpen();
+    if (chunks == null) {
+      // Asked only when wanted: most programs never look at chunks.
+      chunks = Unknown.ask(buffer::getChunks).orElse(List.of());
+    }
     return chunks;
   }
 
@@ -110,7 +178,7 @@ public final class Frame implements AutoCloseable {
    */
   public Optional<ByteBuffer> chunk(long id) {
     checkOpen();
-    for (Buffer.Chunk c : chunks) {
+    for (Buffer.Chunk c : chunks()) {
       if (c.id() == id) {
         return Optional.of(data(c));
       }
@@ -124,12 +192,16 @@ public final class Frame implements AutoCloseable {
   }
 
   /**
-   * @return the filled bytes of the buffer, read-only and little-endian (each call gives a new view
-   *     positioned at 0)
+   * The filled bytes, without a copy and without a new object: every call returns the same
+   * read-only, little-endian view of this frame, rewound to position 0 with its limit at the
+   * filled size. Use {@code duplicate()} for a second cursor.
+   *
+   * @return the filled bytes of the buffer
    */
   public ByteBuffer data() {
     checkOpen();
-    return data.duplicate().order(ByteOrder.LITTLE_ENDIAN);
+    view.limit(filled).position(0);
+    return view;
   }
 
   /**
@@ -142,21 +214,78 @@ public final class Frame implements AutoCloseable {
       throw new IllegalArgumentException("A part cannot start or end before its frame: " + part);
     }
     // Bytes the camera did not fill are no data: an incomplete part comes out shorter.
-    int start = (int) Math.min(part.offset(), data.capacity());
-    int length = (int) Math.min(part.size(), data.capacity() - start);
-    return data.slice(start, length).order(ByteOrder.LITTLE_ENDIAN);
+    int start = (int) Math.min(part.offset(), filled);
+    int length = (int) Math.min(part.size(), filled - start);
+    return memory.slice(start, length).order(ByteOrder.LITTLE_ENDIAN);
   }
 
   /** @return the camera's number of this frame (empty when the producer does not tell) */
   public OptionalLong frameId() {
     checkOpen();
-    return frameId;
+    return has(known, FRAME_ID) ? OptionalLong.of(frameId) : OptionalLong.empty();
+  }
+
+  /**
+   * {@link #frameId()} without an object: for loops that must not make garbage.
+   *
+   * @param unknown what to return when the producer does not tell
+   * @return the frame ID, or {@code unknown}
+   */
+  public long frameIdOr(long unknown) {
+    checkOpen();
+    return has(known, FRAME_ID) ? frameId : unknown;
   }
 
   /** @return when the camera took the frame, in the device's ticks (empty when unknown) */
   public OptionalLong timestamp() {
     checkOpen();
-    return timestamp;
+    return has(known, Buffer.FRAME_INFO_TIMESTAMP) ? OptionalLong.of(timestamp) : OptionalLong.empty();
+  }
+
+  /**
+   * When the camera took the frame, in nanoseconds of the device's clock: the producer's own
+   * nanosecond value where it gives one, else the ticks of {@link #timestamp()} converted with the
+   * device's timestamp frequency ({@link Acquisition#timestampFrequency()}).
+   *
+   * @param unknown what to return when neither is known
+   * @return nanoseconds since the device clock's zero (often the device's start), or {@code
+   *     unknown}
+   */
+  public long timestampNanosOr(long unknown) {
+    checkOpen();
+    if (has(known, Buffer.FRAME_INFO_TIMESTAMP_NS)) {
+      return timestampNs;
+    }
+    long hz = acquisition.timestampHz();
+    if (hz <= 0 || !has(known, Buffer.FRAME_INFO_TIMESTAMP)) {
+      return unknown;
+    }
+    return toNanos(timestamp, hz);
+  }
+
+  /**
+   * @return {@link #timestampNanosOr(long)} as a time on the device's clock: its zero is the
+   *     device's own (often its start), not the epoch, so it is a {@link Duration} rather than an
+   *     {@link java.time.Instant}; differences between frames are exact (empty when unknown)
+   */
+  public Optional<Duration> deviceTime() {
+    checkOpen();
+    boolean knowsNs =
+        has(known, Buffer.FRAME_INFO_TIMESTAMP_NS)
+            || (acquisition.timestampHz() > 0 && has(known, Buffer.FRAME_INFO_TIMESTAMP));
+    return knowsNs ? Optional.of(Duration.ofNanos(timestampNanosOr(0))) : Optional.empty();
+  }
+
+  /** Ticks at {@code hz} as nanoseconds, without overflowing for any tick count that fits. */
+  static long toNanos(long ticks, long hz) {
+    if (hz == NANOS_PER_SECOND) {
+      return ticks;
+    }
+    long whole = Long.divideUnsigned(ticks, hz) * NANOS_PER_SECOND;
+    long rest = Long.remainderUnsigned(ticks, hz); // below hz
+    return hz <= Long.MAX_VALUE / NANOS_PER_SECOND
+        ? whole + rest * NANOS_PER_SECOND / hz
+        : whole + (long) ((double) rest * NANOS_PER_SECOND / hz);
   }
 
   /** @return whether the camera marked the frame incomplete (e.g. lost packets) */
@@ -174,7 +303,7 @@ public final class Frame implements AutoCloseable {
   /** @return the first part that is an image */
   public Optional<Part> image() {
     checkOpen();
-    return parts.stream().filter(Part::isImage).findFirst();
+    return image;
   }
 
   /**
@@ -352,84 +481,81 @@ public final class Frame implements AutoCloseable {
 
   @Override
   public String toString() {
-    String id = frameId.isPresent() ? Long.toString(frameId.getAsLong()) : "?";
+    String id = has(known, FRAME_ID) ? Long.toUnsignedString(frameId) : "?";
     return "Frame " + id + " of camera " + acquisition.cameraId() + " " + parts;
   }
 
   private Part requireImage() {
-    return image()
-        .orElseThrow(() -> new NoSuchElementException("The producer describes no image in " + this));
+    checkOpen();
+    if (image.isEmpty()) {
+      throw new NoSuchElementException("The producer describes no image in " + this);
+    }
+    return image.get();
   }
 
   private void checkOpen() {
     if (closed) {
-      throw new IllegalStateException(
-          describe() + " is closed: its buffer went back to the camera");
+      closed();
     }
     if (!acquisition.isOpen()) {
       throw new IllegalStateException(describe() + " belongs to a closed acquisition");
     }
   }
 
+  private void closed() {
+    throw new IllegalStateException(describe() + " is closed: its buffer went back to the camera");
+  }
+
   private String describe() {
-    return "Frame " + (frameId.isPresent() ? frameId.getAsLong() + " " : "") + "of camera "
+    return "Frame " + (has(known, FRAME_ID) ? Long.toUnsignedString(frameId) + " " : "") + "of camera "
         + acquisition.cameraId();
   }
 
   /**
    * The parts: a plain image from the buffer's own information, else the part list; producers that
    * know neither give no parts. Every offset and size must lie inside the buffer, since they slice
-   * its memory.
+   * its memory. The previous delivery's list comes back when nothing changed, which is the rule
+   * while a camera streams.
    */
-  private static List<Part> readParts(Buffer buffer, long filled, int capacity) {
+  private List<Part> readParts(long[] info, long mask, long filled, int capacity, List<Part> last) {
     boolean multiPart =
-        Unknown.askLong(() -> buffer.getInfoSize(gentlJNI.BUFFER_INFO_PAYLOADTYPE_get()))
-            .orElse(-1)
-            == gentlJNI.PAYLOAD_TYPE_MULTI_PART_get();
-    if (!multiPart) {
-      OptionalLong width = Unknown.askLong(() -> buffer.getInfoSize(gentlJNI.BUFFER_INFO_WIDTH_get()));
-      OptionalLong height =
-          Unknown.askLong(() -> buffer.getInfoSize(gentlJNI.BUFFER_INFO_HEIGHT_get()));
-      OptionalLong format =
-          Unknown.askLong(() -> buffer.getInfoUint64(gentlJNI.BUFFER_INFO_PIXELFORMAT_get()));
-      if (width.isPresent() && height.isPresent() && format.isPresent()) {
-        long offset =
-            Unknown.askLong(() -> buffer.getInfoSize(gentlJNI.BUFFER_INFO_IMAGEOFFSET_get()))
-                .orElse(0);
-        if (offset < 0 || offset > filled) {
-          throw new IllegalStateException(
-              "The producer reported an image offset of "
-                  + Long.toUnsignedString(offset)
-                  + " beyond the "
-                  + filled
-                  + " filled bytes of a "
-                  + capacity
-                  + "-byte buffer");
-        }
-        long padding =
-            Unknown.askLong(() -> buffer.getInfoSize(gentlJNI.BUFFER_INFO_XPADDING_get()))
-                .orElse(0);
-        return List.of(
-            new Part(
-                0,
-                offset,
-                filled - offset,
-                geometry("width", 0, width.getAsLong()),
-                geometry("height", 0, height.getAsLong()),
-                new PixelFormat(format.getAsLong()),
-                geometry("line padding", 0, padding)));
+        has(mask, Buffer.FRAME_INFO_PAYLOAD_TYPE)
+            && info[Buffer.FRAME_INFO_PAYLOAD_TYPE] == MULTI_PART;
+    if (!multiPart && (mask & IMAGE) == IMAGE) {
+      long offset = has(mask, Buffer.FRAME_INFO_IMAGE_OFFSET) ? info[Buffer.FRAME_INFO_IMAGE_OFFSET] : 0;
+      if (offset < 0 || offset > filled) {
+        throw new IllegalStateException(
+            "The producer reported an image offset of "
+                + Long.toUnsignedString(offset)
+                + " beyond the "
+                + filled
+                + " filled bytes of a "
+                + capacity
+                + "-byte buffer");
       }
+      long padding = has(mask, Buffer.FRAME_INFO_X_PADDING) ? info[Buffer.FRAME_INFO_X_PADDING] : 0;
+      int width = geometry("width", 0, info[Buffer.FRAME_INFO_WIDTH]);
+      int height = geometry("height", 0, info[Buffer.FRAME_INFO_HEIGHT]);
+      int pad = geometry("line padding", 0, padding);
+      long format = info[Buffer.FRAME_INFO_PIXEL_FORMAT];
+      if (last.size() == 1 && same(last.get(0), offset, filled - offset, width, height, format, pad)) {
+        return last;
+      }
+      return List.of(new Part(0, offset, filled - offset, width, height, new PixelFormat(format), pad));
     }
-    long count = Unknown.askLong(buffer::getNumBufferParts).orElse(0);
+    long count = has(mask, Buffer.FRAME_INFO_PART_COUNT) ? info[Buffer.FRAME_INFO_PART_COUNT] : 0;
     if (count > capacity) {
       throw new IllegalStateException(
           "The producer reported " + count + " parts for a " + capacity + "-byte buffer");
     }
-    List<Part> parts = new ArrayList<>();
-    for (int i = 0; i < count; i++) {
-      int p = i;
-      long offset = Unknown.askLong(() -> buffer.getPartDataOffset(p)).orElse(0);
-      long size = Unknown.askLong(() -> buffer.getPartDataSize(p)).orElse(0);
+    int inArray = Math.min((int) count, (info.length - PARTS) / SLOTS);
+    boolean unchanged = last.size() == count;
+    long[] values = partValues;
+    Part[] read = null;
+    for (int p = 0; p < count; p++) {
+      partValues(info, p, inArray, values);
+      long offset = values[1];
+      long size = values[2];
       // Unsigned comparisons, so that values of 2^63 and more count as the huge sizes they are.
       if (Long.compareUnsigned(offset, capacity) > 0
           || Long.compareUnsigned(size, capacity - offset) > 0) {
@@ -444,18 +570,47 @@ public final class Frame implements AutoCloseable {
                 + capacity
                 + "-byte buffer");
       }
-      parts.add(
-          new Part(
-              p,
-              offset,
-              size,
-              geometry("width", p, Unknown.askLong(() -> buffer.getPartWidth(p)).orElse(0)),
-              geometry("height", p, Unknown.askLong(() -> buffer.getPartHeight(p)).orElse(0)),
-              new PixelFormat(Unknown.askLong(() -> buffer.getPartDataFormat(p)).orElse(0)),
-              geometry(
-                  "line padding", p, Unknown.askLong(() -> buffer.getPartXPadding(p)).orElse(0))));
+      int width = geometry("width", p, values[3]);
+      int height = geometry("height", p, values[4]);
+      int pad = geometry("line padding", p, values[6]);
+      if (unchanged && same(last.get(p), offset, size, width, height, values[5], pad)) {
+        continue;
+      }
+      if (read == null) {
+        read = last.size() == count ? last.toArray(new Part[0]) : new Part[(int) count];
+        unchanged = false;
+      }
+      read[p] = new Part(p, offset, size, width, height, new PixelFormat(values[5]), pad);
     }
-    return List.copyOf(parts);
+    return read == null ? last : List.of(read);
+  }
+
+  /** Part p's values (slot 0 unused); asked one by one for parts beyond the batch. */
+  private void partValues(long[] info, int p, int inArray, long[] into) {
+    if (p < inArray) {
+      int at = PARTS + p * SLOTS;
+      long mask = info[at];
+      for (int slot = 1; slot < SLOTS; slot++) {
+        into[slot] = has(mask, slot) ? info[at + slot] : 0;
+      }
+      return;
+    }
+    into[1] = Unknown.askLong(() -> buffer.getPartDataOffset(p)).orElse(0);
+    into[2] = Unknown.askLong(() -> buffer.getPartDataSize(p)).orElse(0);
+    into[3] = Unknown.askLong(() -> buffer.getPartWidth(p)).orElse(0);
+    into[4] = Unknown.askLong(() -> buffer.getPartHeight(p)).orElse(0);
+    into[5] = Unknown.askLong(() -> buffer.getPartDataFormat(p)).orElse(0);
+    into[6] = Unknown.askLong(() -> buffer.getPartXPadding(p)).orElse(0);
+  }
+
+  private static boolean same(
+      Part part, long offset, long size, int width, int height, long format, int padding) {
+    return part.offset() == offset
+        && part.size() == size
+        && part.width() == width
+        && part.height() == height
+        && part.pixelFormat().code() == format
+        && part.linePadding() == padding;
   }
 
   /** A width, height or padding as an int, refused when no image could have it. */

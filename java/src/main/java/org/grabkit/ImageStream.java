@@ -39,7 +39,8 @@ public final class ImageStream extends Owner {
 
   /**
    * Announces and queues {@code bufferCount} buffers of the stream's payload size, and starts a
-   * continuous acquisition into them.
+   * continuous acquisition into them, whose frames the program takes with {@link
+   * Acquisition#next}.
    *
    * @param bufferCount how many frames may be in flight or held by the program at once (at least
    *     1; a few more than the program holds lets the camera keep running while it works)
@@ -64,8 +65,45 @@ public final class ImageStream extends Owner {
     if (payload <= 0 || payload > Integer.MAX_VALUE) {
       throw new IllegalStateException("Stream " + id() + " reports a payload of " + payload);
     }
-    acquisition = adopt(new Acquisition(this, stream, bufferCount, (int) payload));
+    long hz = camera.timestampFrequency().orElse(0);
+    acquisition = adopt(new Acquisition(this, stream, bufferCount, (int) payload, hz));
     return acquisition;
+  }
+
+  /**
+   * Starts an acquisition like {@link #start(int)} whose frames go to {@code listener} on a grab
+   * thread of its own (a daemon thread named {@code grabkit-grab-<camera ID>}), until the
+   * acquisition is closed. Each frame's buffer goes back to the camera when the listener returns.
+   * What the listener throws is written to standard error with its stack, and the grab goes on;
+   * a failure of the stream ends the grab, closes the acquisition and is written there too.
+   *
+   * @param bufferCount how many buffers cycle (at least 1; a few, so that the camera fills some
+   *     while the listener works)
+   * @param listener receives each frame
+   * @return the running acquisition; {@link Acquisition#next} refuses to work on it
+   */
+  public Acquisition start(int bufferCount, FrameListener listener) {
+    return start(bufferCount, listener, FrameListener.PRINT_TO_STDERR);
+  }
+
+  /**
+   * Starts an acquisition like {@link #start(int, FrameListener)} whose errors go to {@code
+   * onError}.
+   *
+   * @param bufferCount how many buffers cycle
+   * @param listener receives each frame
+   * @param onError hears about the listener's exceptions and the stream's failures, on the grab
+   *     thread
+   * @return the running acquisition
+   */
+  public Acquisition start(
+      int bufferCount, FrameListener listener, FrameListener.ErrorHandler onError) {
+    if (listener == null || onError == null) {
+      throw new NullPointerException("a listener and an error handler are needed");
+    }
+    Acquisition started = start(bufferCount);
+    started.listen(listener, onError);
+    return started;
   }
 
   /** Ends the acquisition if one runs, then closes the stream. Later calls do nothing. */

@@ -8,6 +8,7 @@ import static org.grabkit.gentl.TestProducerControl.u64;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertInstanceOf;
 import static org.junit.jupiter.api.Assertions.assertThrows;
+import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.io.IOException;
 import java.nio.ByteBuffer;
@@ -31,6 +32,7 @@ import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.Arguments;
+import org.junit.jupiter.params.provider.CsvSource;
 import org.junit.jupiter.params.provider.MethodSource;
 
 /**
@@ -220,8 +222,6 @@ class ScriptedAcquisitionTest {
             "The producer reported part 0 at offset 70000 with 16" + beyond),
         fault("part end wrapping past 2^64", () -> parts(multiPart, 1, 100, -50),
             "DSGetBufferPartInfo reported 18446744073709551566" + announced),
-        fault("chunk past the buffer", () -> chunks(7, 65000, 1000),
-            "DSGetBufferChunkData reported 66000" + announced),
         fault("more parts than bytes", () -> parts(multiPart, 70000, 0, 1),
             "The producer reported 70000 parts for a 65536-byte buffer"),
         // A failing query, not a size: its I/O error goes up as it is.
@@ -252,6 +252,13 @@ class ScriptedAcquisitionTest {
       assertEquals(4, second.remaining());
       assertEquals(TestProducerControl.addressOf(frame.data()) + 1008,
           TestProducerControl.addressOf(second));
+    }
+    // Chunks are read when asked for, so a list past the buffer fails there, not in next().
+    chunks(7, 65000, 1000);
+    deliver(1, BUFFER);
+    try (Frame frame = acq.next(WAIT)) {
+      assertEquals("DSGetBufferChunkData reported 66000 bytes for a 65536-byte buffer (ID: -1001)",
+          assertThrows(RuntimeException.class, frame::chunks).getMessage());
     }
   }
 
@@ -335,5 +342,46 @@ class ScriptedAcquisitionTest {
         "The producer refused to queue buffer (ID: " + gentlJNI.GC_ERR_BUSY_get() + ")",
         e.getSuppressed()[0].getMessage());
     assertStillUsable();
+  }
+
+  /** Frame IDs in delivery order, and the IDs missing between them. */
+  @ParameterizedTest(name = "{0} -> {1}")
+  @CsvSource({"5 6 7, 0", "5 9, 3", "5 9 10 12, 4", "9 5 6, 0", "-2 -1 0 1, 0"})
+  void frameIdGapsCountTheMissingIds(String ids, long gaps) {
+    for (String id : ids.split(" ")) {
+      bufferInfo(gentlJNI.BUFFER_INFO_FRAMEID_get(), Long.parseLong(id));
+      deliver(0, BUFFER);
+      acq.next(WAIT).close();
+    }
+    assertEquals(gaps, acq.statistics().frameIdGaps());
+  }
+
+  /**
+   * A stream that fails (the wait, or taking a buffer back) ends the listener's grab: reported as
+   * ending it, with the acquisition closed.
+   */
+  @ParameterizedTest
+  @CsvSource({"EventGetData, IoException", "DSQueueBuffer, ErrorException"})
+  void aFailingStreamEndsTheListenersGrab(String failing, String reportedClass)
+      throws InterruptedException {
+    acq.close();
+    script();
+    deliver(0, BUFFER);
+    java.util.concurrent.CountDownLatch failed = new java.util.concurrent.CountDownLatch(1);
+    if (failing.equals("EventGetData")) {
+      TestProducerControl.setResult(failing, gentlJNI.GC_ERR_IO_get());
+    }
+    java.util.List<String> reported = new java.util.concurrent.CopyOnWriteArrayList<>();
+    Acquisition grab =
+        camera
+            .openStream("Stream0")
+            .start(2, frame -> failed.await(), (a, e, ended) -> reported.add(
+                e.getClass().getSimpleName() + " " + ended + " " + a.isClosed()));
+    if (failing.equals("DSQueueBuffer")) {
+      TestProducerControl.setResult(failing, gentlJNI.GC_ERR_BUSY_get());
+    }
+    failed.countDown();
+    assertTrue(grab.awaitClosed(Duration.ofSeconds(10)));
+    assertEquals(java.util.List.of(reportedClass + " true true"), reported);
   }
 }

@@ -14,6 +14,10 @@ final class CliException extends RuntimeException {
   static final int NOT_FOUND = 3;
   /** A frame did not come in time. */
   static final int TIMEOUT = 4;
+  /** An output file cannot be written. */
+  static final int OUTPUT = 5;
+  /** Interrupted (Ctrl-C, SIGINT), as shells report a process that SIGINT ended. */
+  static final int INTERRUPTED = 130;
 
   private final int exitCode;
 

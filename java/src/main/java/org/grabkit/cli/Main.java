@@ -11,6 +11,7 @@ import java.util.Map;
 import java.util.NoSuchElementException;
 import java.util.Optional;
 import java.util.Set;
+import org.grabkit.AcquisitionInterruptedException;
 import org.grabkit.features.FeatureException;
 import org.grabkit.gentl.GenTLException;
 import org.grabkit.gentl.TimeoutException;
@@ -54,10 +55,17 @@ public final class Main {
    * @param env the environment to read {@code GENICAM_GENTL64_PATH} from
    * @param out standard output
    * @param err standard error
-   * @return the exit code: 0 success, 1 failure, 2 usage error, 3 producer file, device or
-   *     feature not found or the device name ambiguous, 4 time-out
+   * @return the exit code: 0 success, 1 failure, 2 usage error, 3 producer file, device, feature,
+   *     input file or frame part not found or the device name ambiguous, 4 time-out, 5 output file
+   *     not writable, 130 interrupted
    */
   public static int run(String[] args, Map<String, String> env, PrintStream out, PrintStream err) {
+    return run(args, env, out, err, System.console() != null);
+  }
+
+  /** {@link #run(String[], Map, PrintStream, PrintStream)} with or without a terminal. */
+  static int run(
+      String[] args, Map<String, String> env, PrintStream out, PrintStream err, boolean terminal) {
     Optional<Command> command = Optional.empty();
     try {
       List<String> rest = new ArrayList<>(Arrays.asList(args));
@@ -77,7 +85,7 @@ public final class Main {
                 ? "no command given"
                 : "unknown command '" + options.positional().get(0) + "'");
       }
-      Session session = new Session(out, err, env, options.value("--cti"));
+      Session session = new Session(out, err, terminal, env, options.value("--cti"));
       return command.get().run(options, session);
     } catch (CliException e) {
       err.println("grabkit: " + e.getMessage());
@@ -96,6 +104,9 @@ public final class Main {
       return e.getCause() instanceof NoSuchFileException
           ? CliException.NOT_FOUND
           : CliException.FAILURE;
+    } catch (AcquisitionInterruptedException e) {
+      err.println("grabkit: interrupted");
+      return CliException.INTERRUPTED;
     } catch (NoSuchElementException e) {
       err.println("grabkit: " + e.getMessage());
       return CliException.NOT_FOUND;
@@ -148,9 +159,15 @@ public final class Main {
             "\nProducers: --cti PATH (a .cti file or a directory of them), else the files and\n"
                 + "directories listed in GENICAM_GENTL64_PATH (':'-separated), else the simulated\n"
                 + "camera in the jar.\n"
-                + "Exit codes: 0 success, 1 failure, 2 usage error, 3 producer, device or feature"
-                + " not\nfound (or the device name fits several), 4 time-out (of a frame or a"
-                + " command).\n"
+                + "Exit codes:\n"
+                + "  0    success\n"
+                + "  1    the camera or producer failed (or refused a value)\n"
+                + "  2    usage error\n"
+                + "  3    not found: producer file, device (or a name that fits several), feature,\n"
+                + "       input file, frame part\n"
+                + "  4    time-out of a frame or a command\n"
+                + "  5    an output file (--png, --out, settings save) cannot be written\n"
+                + "  130  interrupted (Ctrl-C); grab still prints its summary and writes --png\n"
                 + "Run 'grabkit COMMAND --help' for a command's options.")
         .toString();
   }

@@ -3,6 +3,7 @@ package org.grabkit.cli;
 import java.io.PrintStream;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.util.ArrayList;
 import java.util.List;
 import java.util.Map;
 import java.util.NoSuchElementException;
@@ -14,6 +15,7 @@ import org.grabkit.AmbiguousNameException;
 import org.grabkit.Camera;
 import org.grabkit.CameraEntry;
 import org.grabkit.Cameras;
+import org.grabkit.DeviceEntry;
 import org.grabkit.LoadFailure;
 import org.grabkit.LoadedProducers;
 import org.grabkit.Producers;
@@ -22,12 +24,20 @@ import org.grabkit.Producers;
 final class Session {
   final PrintStream out;
   final PrintStream err;
+  /** Whether standard error is a terminal, where a line can be redrawn with a carriage return. */
+  final boolean terminal;
   private final Map<String, String> env;
   private final Optional<String> cti;
 
-  Session(PrintStream out, PrintStream err, Map<String, String> env, Optional<String> cti) {
+  Session(
+      PrintStream out,
+      PrintStream err,
+      boolean terminal,
+      Map<String, String> env,
+      Optional<String> cti) {
     this.out = out;
     this.err = err;
+    this.terminal = terminal;
     this.env = env;
     this.cti = cti;
   }
@@ -66,7 +76,9 @@ final class Session {
           entry = cameras.find(name.get());
         } catch (NoSuchElementException e) {
           throw new CliException(
-              CliException.NOT_FOUND, lowerFirst(e.getMessage()) + why(loaded, cameras));
+              CliException.NOT_FOUND,
+              "no device '" + name.get() + "' (devices: " + names(cameras) + ")"
+                  + why(loaded, cameras));
         } catch (AmbiguousNameException e) {
           throw new CliException(CliException.NOT_FOUND, lowerFirst(e.getMessage()));
         }
@@ -79,6 +91,34 @@ final class Session {
         return use.apply(camera);
       }
     }
+  }
+
+  /**
+   * Every camera with each name --device takes, so that the user sees what to type: {@code
+   * SimCam0 [serial GKS-0000, user name sim0, display name Grabkit SimCam (SimCam0)] in
+   * grabkit-sim.cti}. Names the producer does not give are left out.
+   */
+  private static String names(Cameras cameras) {
+    StringBuilder text = new StringBuilder();
+    for (CameraEntry c : cameras.list()) {
+      DeviceEntry d = c.device();
+      List<String> names = new ArrayList<>();
+      if (!d.serialNumber().isEmpty()) {
+        names.add("serial " + d.serialNumber());
+      }
+      if (!d.userDefinedName().isEmpty()) {
+        names.add("user name " + d.userDefinedName());
+      }
+      if (!d.displayName().isEmpty()) {
+        names.add("display name " + d.displayName());
+      }
+      text.append(text.length() == 0 ? "" : ", ").append(d.id());
+      if (!names.isEmpty()) {
+        text.append(" [").append(String.join(", ", names)).append("]");
+      }
+      text.append(c.toString().substring(d.id().length()));
+    }
+    return text.length() == 0 ? "none" : text.toString();
   }
 
   /** A figure that may be unknown, as text. */

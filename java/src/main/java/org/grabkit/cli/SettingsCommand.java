@@ -31,6 +31,7 @@ final class SettingsCommand extends Command {
     }
     Path file = Path.of(args.get(1));
     if (args.get(0).equals("save")) {
+      OutputFile.check(file);
       // Saving steps every selector through its values to read what each one selects, and
       // writing a selector needs control of the device.
       session.withCamera(
@@ -40,7 +41,7 @@ final class SettingsCommand extends Command {
             try {
               camera.features().save(file);
             } catch (UncheckedIOException e) {
-              throw new UncheckedIOException("cannot write " + file, e.getCause());
+              throw OutputFile.failure(file, e);
             }
             return null;
           });

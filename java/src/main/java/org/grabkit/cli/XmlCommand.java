@@ -1,9 +1,6 @@
 package org.grabkit.cli;
 
-import java.io.IOException;
-import java.io.UncheckedIOException;
 import java.nio.charset.StandardCharsets;
-import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.Optional;
 import java.util.Set;
@@ -30,6 +27,8 @@ final class XmlCommand extends Command {
     if (!options.positional().isEmpty()) {
       throw CliException.usage("xml takes no arguments");
     }
+    Optional<Path> out = options.value("--out").map(Path::of);
+    out.ifPresent(OutputFile::check);
     String xml =
         session.withCamera(
             options.value("--device"),
@@ -42,16 +41,11 @@ final class XmlCommand extends Command {
                             new CliException(
                                 CliException.FAILURE,
                                 "device " + camera.id() + " has no description file URL")));
-    Optional<String> out = options.value("--out");
     if (out.isEmpty()) {
       session.out.print(xml);
       return CliException.OK;
     }
-    try {
-      Files.writeString(Path.of(out.get()), xml, StandardCharsets.UTF_8);
-    } catch (IOException e) {
-      throw new UncheckedIOException("cannot write " + out.get(), e);
-    }
+    OutputFile.write(out.get(), o -> o.write(xml.getBytes(StandardCharsets.UTF_8)));
     session.out.println("Wrote " + out.get() + " (" + xml.length() + " characters)");
     return CliException.OK;
   }

@@ -109,6 +109,58 @@ public final class Buffer extends ModelObject {
 
   private static native long[] chunks0(long holder);
 
+  // The slots of getFrameInfo. Slot FRAME_INFO_KNOWN is a mask: bit i is set when the producer
+  // answered the value of slot i; values it cannot tell are 0.
+
+  /** Mask of the slots the producer answered. */
+  public static final int FRAME_INFO_KNOWN = 0;
+  /** {@code BUFFER_INFO_FRAMEID}. */
+  public static final int FRAME_INFO_FRAME_ID = 1;
+  /** {@code BUFFER_INFO_TIMESTAMP}, in the device's ticks. */
+  public static final int FRAME_INFO_TIMESTAMP = 2;
+  /** {@code BUFFER_INFO_TIMESTAMP_NS}. */
+  public static final int FRAME_INFO_TIMESTAMP_NS = 3;
+  /** {@code BUFFER_INFO_IS_INCOMPLETE}, 1 or 0. */
+  public static final int FRAME_INFO_INCOMPLETE = 4;
+  /** {@code BUFFER_INFO_SIZE_FILLED}. */
+  public static final int FRAME_INFO_SIZE_FILLED = 5;
+  /** {@code BUFFER_INFO_PAYLOADTYPE}, read as a size value. */
+  public static final int FRAME_INFO_PAYLOAD_TYPE = 6;
+  /** {@code BUFFER_INFO_WIDTH} (not asked of multi-part buffers). */
+  public static final int FRAME_INFO_WIDTH = 7;
+  /** {@code BUFFER_INFO_HEIGHT}. */
+  public static final int FRAME_INFO_HEIGHT = 8;
+  /** {@code BUFFER_INFO_PIXELFORMAT}. */
+  public static final int FRAME_INFO_PIXEL_FORMAT = 9;
+  /** {@code BUFFER_INFO_IMAGEOFFSET}. */
+  public static final int FRAME_INFO_IMAGE_OFFSET = 10;
+  /** {@code BUFFER_INFO_XPADDING}. */
+  public static final int FRAME_INFO_X_PADDING = 11;
+  /** The part count, asked only when no single image is described. */
+  public static final int FRAME_INFO_PART_COUNT = 12;
+  /**
+   * The first part's slots: FRAME_INFO_PART_SLOTS values per part (a mask of the known ones,
+   * offset, size, width, height, pixel format, line padding), at most 8 parts.
+   */
+  public static final int FRAME_INFO_PARTS = 13;
+  /** Slots per part. */
+  public static final int FRAME_INFO_PART_SLOTS = 7;
+
+  /**
+   * Reads everything a frame needs of the filled buffer in one native call, so that a grab loop
+   * neither crosses into native code per value nor makes garbage. Values the producer cannot
+   * tell are left out of the mask; its other failures throw. Sizes and offsets beyond the
+   * announced buffer are refused as by the single getters.
+   *
+   * @param into the slots {@code FRAME_INFO_*}: at least {@link #FRAME_INFO_PARTS} long, and
+   *     {@link #FRAME_INFO_PART_SLOTS} more per part to be read
+   */
+  public void getFrameInfo(long[] into) {
+    frameInfo0(holder(), into);
+  }
+
+  private static native void frameInfo0(long holder, long[] into);
+
   /** @return the number of parts of a multi-part buffer (1 for a plain image) */
   public long getNumBufferParts() {
     return gentlJNI.Buffer_getNumBufferParts(holder(), this);

@@ -253,6 +253,19 @@ public final class DataStream extends Module {
   }
 
   /**
+   * Waits for the next filled buffer like {@link #waitNewBuffer(int, long)}, without making
+   * garbage: for a thread that waits again and again.
+   *
+   * @param event the handle from {@link #registerEvent(int)}
+   * @param timeoutMs how long to wait at most
+   * @param into receives the buffer's handle and its user value (length 2 or more)
+   * @return true when a buffer came, false when none came in time
+   */
+  public boolean waitNewBuffer(int event, long timeoutMs, long[] into) {
+    return waitNewBufferInto0(holder(), event, timeoutMs, into);
+  }
+
+  /**
    * Ends a wait on the event ({@code EventKill}).
    *
    * @param event the handle from {@link #registerEvent(int)}
@@ -267,6 +280,9 @@ public final class DataStream extends Module {
   private static native int unregisterEvent0(long holder, int type);
 
   private static native long[] waitNewBuffer0(long holder, int event, long timeoutMs);
+
+  private static native boolean waitNewBufferInto0(
+      long holder, int event, long timeoutMs, long[] into);
 
   private static native int killEvent0(long holder, int event);
 }

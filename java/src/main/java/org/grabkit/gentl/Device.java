@@ -95,6 +95,17 @@ public final class Device extends Module {
     return gentlJNI.Device_getInfoString(holder(), this, cmd);
   }
 
+  /**
+   * @param cmd a {@code DEVICE_INFO_*} command with a 64-bit value, e.g. {@code
+   *     DEVICE_INFO_TIMESTAMP_FREQUENCY}
+   * @return the value
+   */
+  public long getInfoUint64(int cmd) {
+    return infoUint640(holder(), cmd);
+  }
+
+  private static native long infoUint640(long holder, int cmd);
+
   /** @return a {@code DEVICE_ACCESS_STATUS_*} value */
   public int getAccessStatus() {
     return gentlJNI.Device_getAccessStatus(holder(), this);

@@ -21,6 +21,7 @@ import org.grabkit.gentl.TestProducerControl;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 import org.junit.jupiter.params.ParameterizedTest;
+import org.junit.jupiter.params.provider.CsvSource;
 import org.junit.jupiter.params.provider.ValueSource;
 
 /** The grabkit tool in this process, on the simulated camera and on error cases. */
@@ -29,6 +30,10 @@ class MainTest {
   record Run(int code, String out, String err) {}
 
   private static Run run(Map<String, String> env, String... args) {
+    return run(false, env, args);
+  }
+
+  private static Run run(boolean terminal, Map<String, String> env, String... args) {
     ByteArrayOutputStream out = new ByteArrayOutputStream();
     ByteArrayOutputStream err = new ByteArrayOutputStream();
     int code =
@@ -36,7 +41,8 @@ class MainTest {
             args,
             env,
             new PrintStream(out, true, StandardCharsets.UTF_8),
-            new PrintStream(err, true, StandardCharsets.UTF_8));
+            new PrintStream(err, true, StandardCharsets.UTF_8),
+            terminal);
     return new Run(code, out.toString(StandardCharsets.UTF_8), err.toString(StandardCharsets.UTF_8));
   }
 
@@ -58,19 +64,88 @@ class MainTest {
     assertTrue(r.out().contains("\n    Device SimCam3D: "), r.out());
   }
 
-  @Test
-  void grabShowsLiveProgressAndWritesTheLastFrame(@TempDir Path dir) throws Exception {
+  /** Redrawn on a terminal, a line a second in a log, nothing with --quiet. */
+  @ParameterizedTest
+  @ValueSource(strings = {"terminal", "log", "quiet"})
+  void grabShowsProgressWhereItFitsAndWritesTheLastFrame(String where, @TempDir Path dir)
+      throws Exception {
     Path png = dir.resolve("last.png");
-    Run r = run("grab", "--frames", "4", "--buffers", "2", "--png", png.toString());
+    // The simulated camera runs at about 30 fps: 40 frames give a log a line or more.
+    String frames = where.equals("log") ? "40" : "4";
+    Run r =
+        where.equals("quiet")
+            ? run("grab", "--frames", frames, "--png", png.toString(), "--quiet")
+            : run(where.equals("terminal"), Map.of(), "grab", "--frames", frames, "--buffers", "2",
+                "--png", png.toString());
     assertEquals(0, r.code(), r.err());
-    assertTrue(r.err().contains("\rframes 4/4 "), r.err());
-    assertTrue(r.err().matches("(?s).*fps .* MB/s  incomplete 0  underruns \\d+.*"), r.err());
-    assertTrue(r.out().startsWith("Grabbed 4 frames from SimCam0 in "), r.out());
+    switch (where) {
+      case "terminal" -> {
+        assertTrue(r.err().contains("\rframes 4/4 "), r.err());
+        assertTrue(r.err().matches("(?s).*fps .* MB/s  incomplete 0  underruns \\d+ *\n"), r.err());
+      }
+      case "log" -> {
+        assertFalse(r.err().contains("\r"), r.err());
+        assertFalse(r.err().isEmpty());
+        r.err().lines().forEach(l -> assertTrue(
+            l.matches("frames \\d+/40  [\\d.]+ fps  [\\d.]+ MB/s  incomplete 0  underruns \\d+"), l));
+      }
+      default -> assertEquals("", r.err());
+    }
+    assertTrue(r.out().startsWith("Grabbed " + frames + " frames from SimCam0 in "), r.out());
     assertTrue(r.out().contains("Wrote " + png + ": frame "), r.out());
     assertTrue(r.out().contains(", 640x480 Mono8"), r.out());
     BufferedImage image = ImageIO.read(png.toFile());
     assertEquals(640, image.getWidth());
     assertEquals(BufferedImage.TYPE_BYTE_GRAY, image.getType());
+  }
+
+  /** Each part of the 3-D camera's frames becomes its own PNG. */
+  @ParameterizedTest
+  @CsvSource({"0, Mono16, 11", "1, Mono8, 10"})
+  void grabWritesThePartAsked(int part, String format, int type, @TempDir Path dir)
+      throws Exception {
+    Path png = dir.resolve("part.png");
+    Run r = run("grab", "--device", "SimCam3D", "--frames", "2", "--png", png.toString(),
+        "--part", Integer.toString(part));
+    assertEquals(0, r.code(), r.err());
+    assertTrue(r.out().contains(" part " + part + ", 640x480 " + format + "\n"), r.out());
+    assertEquals(type, ImageIO.read(png.toFile()).getType());
+  }
+
+  /** An output file that cannot be written is the same one line and code in every command. */
+  @ParameterizedTest
+  @CsvSource({
+    "xml --out, /no/such/dir/x.xml, no such directory /no/such/dir",
+    "grab --png, /no/such/dir/x.png, no such directory /no/such/dir",
+    "settings save, /no/such/dir/cam.txt, no such directory /no/such/dir",
+    "grab --png, ., it is a directory",
+  })
+  void anUnwritableOutputIsCodeFiveInEveryCommand(String command, String file, String why) {
+    List<String> args = new java.util.ArrayList<>(List.of(command.split(" ")));
+    args.add(file);
+    Run r = run(args.toArray(new String[0]));
+    assertEquals(5, r.code(), r.err());
+    assertEquals("grabkit: cannot write " + file + ": " + why + "\n", r.err());
+  }
+
+  /** Ctrl-C: the summary and the PNG still come, and the process ends with 130. */
+  @Test
+  void ctrlCEndsAGrabWithItsSummaryAndPng(@TempDir Path dir) throws Exception {
+    Path png = dir.resolve("stopped.png");
+    Process p = tool(Map.of("GRABKIT_SIM_FPS", "20"), "grab", "--frames", "100000", "--png",
+        png.toString());
+    // The first progress line (a log: one a second) says frames are flowing.
+    java.io.BufferedReader err = new java.io.BufferedReader(
+        new java.io.InputStreamReader(p.getErrorStream(), StandardCharsets.UTF_8));
+    String first = err.readLine();
+    assertTrue(first != null && first.startsWith("frames "), first);
+    new ProcessBuilder("kill", "-INT", Long.toString(p.pid())).start().waitFor();
+    String out = new String(p.getInputStream().readAllBytes(), StandardCharsets.UTF_8);
+    assertTrue(p.waitFor(30, TimeUnit.SECONDS));
+    assertEquals(130, p.exitValue(), out);
+    assertTrue(out.matches("Grabbed \\d+ of 100000 frames from SimCam0 in [\\d.]+ s \\(interrupted\\)"
+        + ": .*\nWrote " + java.util.regex.Pattern.quote(png.toString()) + ": frame \\d+, 640x480 Mono8\n"), out);
+    assertEquals(640, ImageIO.read(png.toFile()).getWidth());
   }
 
   @Test
@@ -89,7 +164,7 @@ class MainTest {
   }
 
   @ParameterizedTest
-  @ValueSource(strings = {"SimCam0", "SimCam3D"})
+  @ValueSource(strings = {"SimCam0", "SimCam3D", "GKS3D-0000", "sim0", "Grabkit SimCam3D (SimCam3D)"})
   void xmlPrintsAParsableDescription(String device) throws Exception {
     Run r = run("xml", "--device", device);
     assertEquals(0, r.code(), r.err());
@@ -220,8 +295,9 @@ class MainTest {
     assertError(3, "grabkit: no such producer file: /no/such.cti\n", "--cti", "/no/such.cti", "info");
     assertError(
         3,
-        "grabkit: no device 'Nope' (devices: SimCam0 in grabkit-sim.cti, SimCam3D in"
-            + " grabkit-sim.cti)\n",
+        "grabkit: no device 'Nope' (devices: SimCam0 [serial GKS-0000, user name sim0, display"
+            + " name Grabkit SimCam (SimCam0)] in grabkit-sim.cti, SimCam3D [serial GKS3D-0000,"
+            + " user name sim3d, display name Grabkit SimCam3D (SimCam3D)] in grabkit-sim.cti)\n",
         "xml",
         "--device",
         "Nope");
@@ -235,6 +311,10 @@ class MainTest {
         "0");
     assertError(
         2, "grabkit: unknown option --fast\nTry 'grabkit grab --help'.\n", "grab", "--fast");
+    assertError(2, "grabkit: --buffers must be at most 1024, not 1025\n"
+        + "Try 'grabkit grab --help'.\n", "grab", "--buffers", "1025");
+    assertError(2, "grabkit: --part picks the part that --png writes: give --png too\n"
+        + "Try 'grabkit grab --help'.\n", "grab", "--part", "1");
     assertError(
         2,
         "grabkit: regs needs 'read ADDR LEN' or 'write ADDR HEX'\nTry 'grabkit regs --help'.\n",
@@ -291,32 +371,30 @@ class MainTest {
 
   @Test
   void aFrameThatDoesNotComeInTimeEndsWithCodeFour() throws Exception {
-    // The tool as a separate process: the simulated camera reads its frame rate from there.
-    Path java = Path.of(System.getProperty("java.home"), "bin", "java");
-    ProcessBuilder pb =
-        new ProcessBuilder(
-            java.toString(),
-            "-cp",
-            System.getProperty("java.class.path"),
-            Main.class.getName(),
-            "grab",
-            "--frames",
-            "3",
-            "--timeout",
-            "300");
-    // Under the sanitized run the tool must load the same library as this test.
-    String library = System.getProperty("grabkit.library.path");
-    if (library != null) {
-      pb.command().add(1, "-Dgrabkit.library.path=" + library);
-    }
-    pb.environment().put("GRABKIT_SIM_FPS", "0.2");
-    pb.environment().remove("GENICAM_GENTL64_PATH");
-    pb.redirectOutput(ProcessBuilder.Redirect.DISCARD);
-    Process p = pb.start();
+    Process p = tool(Map.of("GRABKIT_SIM_FPS", "0.2"), "grab", "--frames", "3", "--timeout", "300");
+    p.getInputStream().close();
     String err = new String(p.getErrorStream().readAllBytes(), StandardCharsets.UTF_8);
     assertTrue(p.waitFor(30, TimeUnit.SECONDS));
     assertEquals(4, p.exitValue(), err);
     assertTrue(
         err.endsWith("grabkit: no frame within 300 ms (waiting for frame 2 of 3)\n"), err);
+  }
+
+  /** The tool as a separate process: the simulated camera reads its frame rate from there. */
+  private static Process tool(Map<String, String> env, String... args) throws Exception {
+    Path java = Path.of(System.getProperty("java.home"), "bin", "java");
+    List<String> command = new java.util.ArrayList<>(
+        List.of(java.toString(), "-cp", System.getProperty("java.class.path"),
+            Main.class.getName()));
+    // Under the sanitized run the tool must load the same library as this test.
+    String library = System.getProperty("grabkit.library.path");
+    if (library != null) {
+      command.add(1, "-Dgrabkit.library.path=" + library);
+    }
+    command.addAll(List.of(args));
+    ProcessBuilder pb = new ProcessBuilder(command);
+    pb.environment().putAll(env);
+    pb.environment().remove("GENICAM_GENTL64_PATH");
+    return pb.start();
   }
 }
