@@ -232,6 +232,27 @@ public final class Camera extends Owner {
   }
 
   /**
+   * Sets the standard {@code TLParamsLocked} feature, as a consumer does around an acquisition, so
+   * that the node map itself refuses to change the image format while frames flow and says why.
+   * Cameras without a description file or without the feature are left alone; so is a camera that
+   * refuses the write (opened read-only, say): the lock only improves the error a user gets.
+   *
+   * @return whether the feature was set
+   */
+  boolean lockTransportParameters(boolean lock) {
+    try {
+      NodeMap map = features();
+      if (!map.contains("TLParamsLocked") || !map.node("TLParamsLocked").isWritable()) {
+        return false;
+      }
+      map.setInteger("TLParamsLocked", lock ? 1 : 0);
+      return true;
+    } catch (RuntimeException e) {
+      return false;
+    }
+  }
+
+  /**
    * Attaches a frame's chunk data to {@link #features()}: chunk features ({@code ChunkTimestamp},
    * {@code ChunkExposureTime}, ...) read this frame's values until another frame is attached or
    * {@link NodeMap#detachChunks()}. They are read-only, and not available once the frame is

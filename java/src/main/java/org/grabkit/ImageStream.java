@@ -13,6 +13,8 @@ public final class ImageStream extends Owner {
   // Known from the open, so no producer is asked for it again.
   private final String id;
   private Acquisition acquisition;
+  // Whether start() set TLParamsLocked, which closing the stream clears again.
+  private boolean locked;
 
   ImageStream(Camera camera, DataStream stream, String id) {
     this.camera = camera;
@@ -66,7 +68,13 @@ public final class ImageStream extends Owner {
       throw new IllegalStateException("Stream " + id() + " reports a payload of " + payload);
     }
     long hz = camera.timestampFrequency().orElse(0);
-    acquisition = adopt(new Acquisition(this, stream, bufferCount, (int) payload, hz));
+    locked = camera.lockTransportParameters(true);
+    try {
+      acquisition = adopt(new Acquisition(this, stream, bufferCount, (int) payload, hz));
+    } catch (RuntimeException e) {
+      unlock();
+      throw e;
+    }
     return acquisition;
   }
 
@@ -115,7 +123,18 @@ public final class ImageStream extends Owner {
   @Override
   void closeSelf() {
     camera.forget(this);
-    stream.close();
+    try {
+      stream.close();
+    } finally {
+      unlock();
+    }
+  }
+
+  private void unlock() {
+    if (locked && !camera.isClosed()) {
+      camera.lockTransportParameters(false);
+    }
+    locked = false;
   }
 
   @Override

@@ -10,6 +10,8 @@ import static org.junit.jupiter.api.Assertions.fail;
 import java.nio.file.Path;
 import java.time.Duration;
 import java.util.List;
+import org.grabkit.features.EnumEntryNode;
+import org.grabkit.features.EnumerationNode;
 import org.grabkit.features.FeatureException;
 import org.grabkit.features.NodeMap;
 import org.junit.jupiter.api.AfterEach;
@@ -115,6 +117,31 @@ class CameraFeaturesTest {
               }
             }
           }
+        }
+      }
+    }
+  }
+
+  @Test
+  void everyPixelFormatTheCameraOffersArrivesAsThePatternAndConverts() {
+    try (Camera camera = producer.openCamera("SimCam0")) {
+      NodeMap features = camera.features();
+      features.setFloat("AcquisitionFrameRate", 0);
+      features.setInteger("Width", 13);  // odd: packed rows share bytes, 4:2:2 ends on half a pair
+      features.setInteger("Height", 5);
+      EnumerationNode formats = (EnumerationNode) features.node("PixelFormat");
+      assertEquals(33, formats.entries().size());
+      for (EnumEntryNode entry : formats.entries()) {
+        PixelFormat format = PixelFormat.of(entry.symbol());
+        assertEquals(entry.value(), format.code(), entry.symbol());
+        features.setEnum("PixelFormat", entry.symbol());
+        try (Acquisition acquisition = camera.openStream().start(1);
+            Frame frame = acquisition.next(Duration.ofSeconds(5))) {
+          assertEquals(format, frame.pixelFormat());
+          assertEquals(
+              PixelPattern.bytes(format, 13, 5, frame.frameId().orElseThrow()), frame.data(),
+              entry.symbol());
+          assertEquals(13, frame.toImage().getWidth(), entry.symbol());
         }
       }
     }

@@ -16,6 +16,7 @@ import org.grabkit.AcquisitionInterruptedException;
 import org.grabkit.Camera;
 import org.grabkit.Frame;
 import org.grabkit.FrameTimeoutException;
+import org.grabkit.features.NodeMap;
 
 /** {@code grabkit grab}: acquires frames with a live progress line, keeps the last as PNG. */
 final class GrabCommand extends Command {
@@ -31,9 +32,11 @@ final class GrabCommand extends Command {
     super(
         "grab",
         "acquire frames, show the rate, write the last one as PNG",
-        Set.of("--frames", "--device", "--buffers", "--png", "--part", "--timeout", "--set"),
+        Set.of("--frames", "--device", "--buffers", "--png", "--part", "--timeout", "--set",
+            "--trigger"),
         "usage: grabkit [--cti PATH] grab [--frames N] [--device NAME] [--buffers K] [--png FILE]",
-        "                                 [--part P] [--timeout MS] [--set NAME=VALUE]... [--quiet]",
+        "                                 [--part P] [--timeout MS] [--set NAME=VALUE]...",
+        "                                 [--trigger software] [--quiet]",
         "",
         "Acquires N frames, showing frames, fps, MB/s, incomplete frames and underruns (frames",
         "the camera lost for want of a free buffer) on standard error, then a summary on",
@@ -51,6 +54,8 @@ final class GrabCommand extends Command {
         "  --timeout MS   how long to wait for each frame (default 5000)",
         "  --set NAME=VALUE  set a feature before the stream starts, as 'grabkit set' does",
         "                 (repeatable, applied in order; --set COMMAND runs a command)",
+        "  --trigger software  one TriggerSoftware per frame: TriggerMode On and TriggerSource",
+        "                 Software for the grab, TriggerMode as it was afterwards",
         "  --quiet        no progress lines",
         "Exit codes: 0 done, 1 camera failure or a part that is no image, 2 usage, 3 no such",
         "device, feature or part, 4 a frame did not come in time, 5 FILE cannot be written,",
@@ -65,7 +70,7 @@ final class GrabCommand extends Command {
   /** What the grab is to do. */
   private record Plan(
       long total, int buffers, Duration timeout, Optional<Path> png, Optional<Long> part,
-      boolean quiet) {}
+      boolean quiet, Optional<NodeMap> trigger) {}
 
   @Override
   int run(Options options, Session session) {
@@ -84,14 +89,10 @@ final class GrabCommand extends Command {
     if (part.isPresent() && png.isEmpty()) {
       throw CliException.usage("--part picks the part that --png writes: give --png too");
     }
-    Plan plan =
-        new Plan(
-            options.number("--frames", 10, 1),
-            (int) buffers,
-            Duration.ofMillis(options.number("--timeout", 5000, 0)),
-            png,
-            part,
-            options.has("--quiet"));
+    Optional<String> trigger = options.value("--trigger");
+    if (trigger.isPresent() && !trigger.get().equals("software")) {
+      throw CliException.usage("--trigger takes 'software', not '" + trigger.get() + "'");
+    }
     List<String> edits = options.values("--set");
     SetCommand.check(edits);
     return session.withCamera(
@@ -101,8 +102,44 @@ final class GrabCommand extends Command {
           if (!edits.isEmpty()) {
             SetCommand.apply(camera.features(), edits, session);
           }
-          return onCtrlC(() -> grab(camera, plan, session));
+          Plan plan =
+              new Plan(
+                  options.number("--frames", 10, 1),
+                  (int) buffers,
+                  Duration.ofMillis(options.number("--timeout", 5000, 0)),
+                  png,
+                  part,
+                  options.has("--quiet"),
+                  trigger.map(t -> camera.features()));
+          if (plan.trigger().isEmpty()) {
+            return onCtrlC(() -> grab(camera, plan, session));
+          }
+          NodeMap features = plan.trigger().get();
+          String mode = softwareTrigger(features);
+          try {
+            return onCtrlC(() -> grab(camera, plan, session));
+          } finally {
+            features.setEnum("TriggerMode", mode);
+          }
         });
+  }
+
+  /** Arms the frame-start trigger for software; returns the trigger mode it had. */
+  private static String softwareTrigger(NodeMap features) {
+    for (String name : List.of("TriggerMode", "TriggerSource", "TriggerSoftware")) {
+      if (!features.contains(name)) {
+        throw new CliException(
+            CliException.NOT_FOUND, "--trigger software needs the feature " + name
+                + ", which the camera does not have");
+      }
+    }
+    if (features.contains("TriggerSelector")) {
+      features.setEnum("TriggerSelector", "FrameStart");
+    }
+    String mode = features.getEnum("TriggerMode");
+    features.setEnum("TriggerMode", "On");
+    features.setEnum("TriggerSource", "Software");
+    return mode;
   }
 
   /** A grab that the process may end with Ctrl-C. */
@@ -154,6 +191,9 @@ final class GrabCommand extends Command {
         camera.openStream().start(plan.buffers() + (plan.png().isPresent() ? 1 : 0))) {
       try {
         while (n < plan.total()) {
+          if (plan.trigger().isPresent()) {
+            plan.trigger().get().execute("TriggerSoftware");
+          }
           Frame frame = next(acq, plan.timeout(), n + 1, plan.total());
           n++;
           if (plan.png().isPresent()) {

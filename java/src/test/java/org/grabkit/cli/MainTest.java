@@ -288,6 +288,19 @@ class MainTest {
     assertTrue(r.out().startsWith("Width = 320\nPixelFormat = Mono8\nGrabbed 2 frames"), r.out());
     assertTrue(r.out().contains(", 320x480 Mono8"), r.out());
     assertEquals(320, ImageIO.read(png.toFile()).getWidth());
+    // At one frame in ten seconds only triggers bring frames within the second allowed.
+    String[] slow = {"grab", "--frames", "3", "--timeout", "1000", "--set",
+        "AcquisitionFrameRate=0.1"};
+    Run triggered = run(concat(slow, "--trigger", "software"));
+    assertEquals(0, triggered.code(), triggered.err());
+    assertTrue(triggered.out().contains("Grabbed 3 frames"), triggered.out());
+    assertEquals(4, run(slow).code());
+  }
+
+  private static String[] concat(String[] a, String... b) {
+    String[] all = java.util.Arrays.copyOf(a, a.length + b.length);
+    System.arraycopy(b, 0, all, a.length, b.length);
+    return all;
   }
 
   @Test
@@ -315,6 +328,8 @@ class MainTest {
         + "Try 'grabkit grab --help'.\n", "grab", "--buffers", "1025");
     assertError(2, "grabkit: --part picks the part that --png writes: give --png too\n"
         + "Try 'grabkit grab --help'.\n", "grab", "--part", "1");
+    assertError(2, "grabkit: --trigger takes 'software', not 'line0'\n"
+        + "Try 'grabkit grab --help'.\n", "grab", "--trigger", "line0");
     assertError(
         2,
         "grabkit: regs needs 'read ADDR LEN' or 'write ADDR HEX'\nTry 'grabkit regs --help'.\n",
