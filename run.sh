@@ -4,6 +4,8 @@
 #                   build/grabkit-frame.png (any arguments go to the grabkit tool instead)
 #   ./run.sh test   build and run every test (native under ASan/UBSan, JUnit under -Xcheck:jni
 #                   twice: against the release library and against its ASan/UBSan build)
+#   ./run.sh bench  build and run the benchmark suite against FFM, JNA and C++; prints one table
+#                   of ratios and writes it to docs/benchmarks.md (--quick: a seconds-long run)
 # Each installs the Debian packages it lacks (as root, through apt-get).
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -56,8 +58,45 @@ case "${1:-}" in
     fi
     echo "== no JNI warnings"
     ;;
+  bench)
+    need_packages libgtest-dev
+    shift
+    quick=()
+    markdown=docs/benchmarks.md
+    if [[ "${1:-}" == --quick ]]; then
+      quick=(--quick)
+      markdown=build/bench/benchmarks.md
+    fi
+    mkdir -p build/bench
+    echo "== build"
+    mvn_batch -q -Pbench package -DskipTests >build/bench/build.log 2>&1 || {
+      cat build/bench/build.log >&2
+      exit 1
+    }
+    echo "== C++ loop"
+    g++ -std=c++17 -O2 -Wall -Wextra -Werror -Inative/producer bench/native_calls.cpp -ldl \
+      -o build/bench/native_calls
+    build/bench/native_calls build/release/producers/sim/grabkit-sim.cti "${quick:+3}" \
+      | tee build/bench/native.txt
+    jdk=/usr/lib/jvm/temurin-25-jdk-amd64
+    bindings=grabkit,jna
+    java_bin="$(command -v java)"
+    rm -rf java/target/bench-ffm
+    if [[ -x "$jdk/bin/javac" ]]; then
+      "$jdk/bin/javac" --release 25 -nowarn -proc:none -d java/target/bench-ffm \
+        -cp java/target/test-classes:java/target/classes \
+        java/src/bench-ffm/java/org/grabkit/bench/ffm/*.java
+      bindings=grabkit,ffm,jna
+      java_bin="$jdk/bin/java"
+    else
+      echo "No JDK 22+ at $jdk: FFM is skipped, JNA is the yardstick"
+    fi
+    echo "== JMH ($java_bin)"
+    mvn_batch -q -Pbench exec:exec@suite -Dbench.java="$java_bin" \
+      -Dsuite.args="${quick[*]} --bindings $bindings --native $PWD/build/bench/native.txt --markdown $PWD/$markdown"
+    ;;
   *)
-    echo "usage: ./run.sh main [grabkit arguments] | ./run.sh test" >&2
+    echo "usage: ./run.sh main [grabkit arguments] | ./run.sh test | ./run.sh bench [--quick]" >&2
     exit 2
     ;;
 esac
