@@ -1,8 +1,11 @@
 #include "Frame.h"
 
+#include <atomic>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
+
+#include "../producer/Producer.h"
 
 namespace Grabkit::Jni {
 
@@ -26,6 +29,37 @@ void throwByPath(JNIEnv* env, const char* path, const char* message) {
   jclass cls = env->FindClass(path);
   if (cls != nullptr) env->ThrowNew(cls, message);
 }
+
+// The classes of GRABKIT_EXCEPTIONS by kind, as global references made on
+// the first throw of each: later failures cost no class lookup, and a start
+// that never fails loads none of them.
+constexpr const char* kGenTLClasses[] = {
+#define GRABKIT_PATH(name, code, message) GRABKIT_JAVA_PACKAGE "/" #name,
+    GRABKIT_EXCEPTIONS(GRABKIT_PATH)
+#undef GRABKIT_PATH
+};
+static_assert(sizeof(kGenTLClasses) / sizeof(kGenTLClasses[0]) == kErrorKinds);
+std::atomic<jclass> genTLClasses[kErrorKinds] = {};
+
+void throwKind(JNIEnv* env, int kind, const char* message) {
+  if (kind < 0 || kind >= kErrorKinds) return;
+  jclass cls = genTLClasses[kind].load(std::memory_order_acquire);
+  if (cls == nullptr) {
+    jclass local = env->FindClass(kGenTLClasses[kind]);
+    if (local == nullptr) return;  // NoClassDefFoundError is pending
+    auto global = static_cast<jclass>(env->NewGlobalRef(local));
+    env->DeleteLocalRef(local);
+    if (global == nullptr) return;
+    jclass expected = nullptr;
+    if (genTLClasses[kind].compare_exchange_strong(expected, global)) {
+      cls = global;
+    } else {
+      env->DeleteGlobalRef(global);  // another thread was first
+      cls = expected;
+    }
+  }
+  env->ThrowNew(cls, message);
+}
 }  // namespace
 
 void throwJava(JNIEnv* env, int code, const char* message) {
@@ -47,11 +81,18 @@ void throwJava(JNIEnv* env, int code, const char* message) {
 }
 
 void throwGenTL(JNIEnv* env, const GenTLException& e) {
-#define GRABKIT_TRANSLATE(name, code, message)  \
-  if (dynamic_cast<const name*>(&e) != nullptr) \
-    throwByPath(env, GRABKIT_JAVA_PACKAGE "/" #name, e.what());
-  GRABKIT_EXCEPTIONS(GRABKIT_TRANSLATE)
-#undef GRABKIT_TRANSLATE
+  throwKind(env, e.kind(), e.what());
+}
+
+bool failed(JNIEnv* env, int32_t code) {
+  if (code == 0) return false;
+  int kind = errorKind(code);
+  if (kind < 0 || strictInScope()) {
+    checkError(code);  // throws where the code is a failure
+    return false;
+  }
+  throwKind(env, kind, fixedErrorText(kind));
+  return true;
 }
 
 std::string toString(JNIEnv* env, jstring s) {
@@ -107,9 +148,18 @@ std::u16string decodeUtf8(const std::string& s) {
 }
 
 jstring toJava(JNIEnv* env, const std::string& s) {
-  std::u16string text = decodeUtf8(s);
-  return env->NewString(reinterpret_cast<const jchar*>(text.data()),
-                        static_cast<jsize>(text.size()));
+  return toJava(env, s.c_str(), strnlen(s.data(), s.size()));
+}
+
+jstring toJava(JNIEnv* env, const char* text, size_t length) {
+  // ASCII without NULs means the same in modified UTF-8: the VM decodes it
+  // without a copy of ours.
+  bool ascii = true;
+  for (size_t i = 0; i < length; ++i) ascii = ascii && static_cast<unsigned char>(text[i]) < 0x80;
+  if (ascii) return env->NewStringUTF(text);
+  std::u16string utf16 = decodeUtf8(std::string(text, length));
+  return env->NewString(reinterpret_cast<const jchar*>(utf16.data()),
+                        static_cast<jsize>(utf16.size()));
 }
 
 DirectMemory toDirect(JNIEnv* env, jobject buffer, bool writable) {
