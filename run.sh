@@ -78,6 +78,32 @@ case "${1:-}" in
       -o build/bench/native_calls
     build/bench/native_calls build/release/producers/sim/grabkit-sim.cti "${quick:+3}" \
       | tee build/bench/native.txt
+    echo "== start of grabkit info against an empty JVM (wall time, pairs run in turn)"
+    bin/grabkit info >/dev/null # the first start fills the per-user cache
+    runs=11
+    ((${#quick[@]})) && runs=3
+    for ((i = 0; i < runs; i++)); do
+      t0=$(date +%s%N)
+      bin/grabkit info >/dev/null
+      t1=$(date +%s%N)
+      java -version 2>/dev/null
+      t2=$(date +%s%N)
+      echo "$(((t1 - t0) / 1000)) $(((t2 - t1) / 1000))"
+    done >build/bench/startup.txt
+    awk '{ a[NR] = $1; b[NR] = $2; r[NR] = $1 / $2 }
+      function median(x, n,   i, j, t) {
+        for (i = 2; i <= n; i++) for (j = i; j > 1 && x[j - 1] > x[j]; j--) { t = x[j]; x[j] = x[j - 1]; x[j - 1] = t }
+        return x[int((n + 1) / 2)]
+      }
+      END {
+        ga = median(a, NR); gb = median(b, NR); gr = median(r, NR)
+        printf "## Start of the tool (%d runs each, in turn; median wall time)\n\n", NR
+        printf "| command | ms |\n|---|---|\n"
+        printf "| `grabkit info` (per-user cache filled) | %.0f |\n", ga / 1000
+        printf "| `java -version` (an empty JVM) | %.0f |\n", gb / 1000
+        printf "| ratio, median of the pairs | %.2f× (goal ≤ 1.5×) |\n", gr
+      }' build/bench/startup.txt | tee build/bench/extra.md
+    cat bench/notes.md >>build/bench/extra.md
     jdk=/usr/lib/jvm/temurin-25-jdk-amd64
     bindings=grabkit,jna
     java_bin="$(command -v java)"
@@ -93,7 +119,7 @@ case "${1:-}" in
     fi
     echo "== JMH ($java_bin)"
     mvn_batch -q -Pbench exec:exec@suite -Dbench.java="$java_bin" \
-      -Dsuite.args="${quick[*]} --bindings $bindings --native $PWD/build/bench/native.txt --markdown $PWD/$markdown"
+      -Dsuite.args="${quick[*]} --bindings $bindings --native $PWD/build/bench/native.txt --extra $PWD/build/bench/extra.md --markdown $PWD/$markdown"
     ;;
   *)
     echo "usage: ./run.sh main [grabkit arguments] | ./run.sh test | ./run.sh bench [--quick]" >&2
