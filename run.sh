@@ -3,7 +3,8 @@
 #   ./run.sh main   build, then grab 100 frames from the bundled simulated camera into
 #                   build/grabkit-frame.png (any arguments go to the grabkit tool instead)
 #   ./run.sh test   build and run every test (native under ASan/UBSan, JUnit under -Xcheck:jni
-#                   twice: against the release library and against its ASan/UBSan build)
+#                   twice: against the release library and against its ASan/UBSan build), then
+#                   a seconds-long run of the benchmark suite to show that it still runs
 #   ./run.sh bench  build and run the benchmark suite against FFM, JNA and C++; prints one table
 #                   of ratios and writes it to docs/benchmarks.md (--quick: a seconds-long run)
 # Each installs the Debian packages it lacks (as root, through apt-get).
@@ -57,6 +58,13 @@ case "${1:-}" in
       exit 1
     fi
     echo "== no JNI warnings"
+    echo "== benchmark suite, smoke run (figures not kept)"
+    "$0" bench --quick >build/bench-smoke.log 2>&1 || {
+      cat build/bench-smoke.log >&2
+      echo "the benchmark suite no longer runs" >&2
+      exit 1
+    }
+    echo "benchmark suite runs"
     ;;
   bench)
     need_packages libgtest-dev
