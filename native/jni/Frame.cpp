@@ -30,35 +30,60 @@ void throwByPath(JNIEnv* env, const char* path, const char* message) {
   if (cls != nullptr) env->ThrowNew(cls, message);
 }
 
-// The classes of GRABKIT_EXCEPTIONS by kind, as global references made on
-// the first throw of each: later failures cost no class lookup, and a start
-// that never fails loads none of them.
+// The classes of GRABKIT_EXCEPTIONS by kind, with their (String) constructor,
+// made on the first throw of each kind and kept as global references: later
+// failures cost no class or method lookup, and a start that never fails loads
+// none of them. A fixed text is made into a String once, too.
 constexpr const char* kGenTLClasses[] = {
 #define GRABKIT_PATH(name, code, message) GRABKIT_JAVA_PACKAGE "/" #name,
     GRABKIT_EXCEPTIONS(GRABKIT_PATH)
 #undef GRABKIT_PATH
 };
 static_assert(sizeof(kGenTLClasses) / sizeof(kGenTLClasses[0]) == kErrorKinds);
-std::atomic<jclass> genTLClasses[kErrorKinds] = {};
 
-void throwKind(JNIEnv* env, int kind, const char* message) {
-  if (kind < 0 || kind >= kErrorKinds) return;
-  jclass cls = genTLClasses[kind].load(std::memory_order_acquire);
-  if (cls == nullptr) {
-    jclass local = env->FindClass(kGenTLClasses[kind]);
-    if (local == nullptr) return;  // NoClassDefFoundError is pending
-    auto global = static_cast<jclass>(env->NewGlobalRef(local));
-    env->DeleteLocalRef(local);
-    if (global == nullptr) return;
-    jclass expected = nullptr;
-    if (genTLClasses[kind].compare_exchange_strong(expected, global)) {
-      cls = global;
-    } else {
-      env->DeleteGlobalRef(global);  // another thread was first
-      cls = expected;
-    }
+struct JavaKind {
+  jclass cls;
+  jmethodID init;
+  jstring fixedText;  // null until a fixed text of the kind was thrown
+};
+std::atomic<JavaKind*> javaKinds[kErrorKinds] = {};
+
+// The kind's class and constructor, or null with a Java exception pending.
+JavaKind* javaKind(JNIEnv* env, int kind) {
+  JavaKind* k = javaKinds[kind].load(std::memory_order_acquire);
+  if (k != nullptr) return k;
+  jclass local = env->FindClass(kGenTLClasses[kind]);
+  if (local == nullptr) return nullptr;
+  jmethodID init = env->GetMethodID(local, "<init>", "(Ljava/lang/String;)V");
+  auto global = static_cast<jclass>(env->NewGlobalRef(local));
+  env->DeleteLocalRef(local);
+  if (init == nullptr || global == nullptr) return nullptr;
+  jstring fixed = nullptr;
+  if (const char* text = fixedErrorText(kind)) {
+    jstring localText = env->NewStringUTF(text);
+    if (localText == nullptr) return nullptr;
+    fixed = static_cast<jstring>(env->NewGlobalRef(localText));
+    env->DeleteLocalRef(localText);
   }
-  env->ThrowNew(cls, message);
+  auto* made = new JavaKind{global, init, fixed};
+  JavaKind* expected = nullptr;
+  if (javaKinds[kind].compare_exchange_strong(expected, made)) return made;
+  // Another thread was first: its entry serves, this one goes.
+  env->DeleteGlobalRef(global);
+  if (fixed != nullptr) env->DeleteGlobalRef(fixed);
+  delete made;
+  return expected;
+}
+
+// `text` null: the kind's fixed text.
+void throwKind(JNIEnv* env, int kind, const char* text) {
+  if (kind < 0 || kind >= kErrorKinds) return;
+  JavaKind* k = javaKind(env, kind);
+  if (k == nullptr) return;
+  jstring message = text == nullptr ? k->fixedText : env->NewStringUTF(text);
+  if (message == nullptr) return;
+  auto e = static_cast<jthrowable>(env->NewObject(k->cls, k->init, message));
+  if (e != nullptr) env->Throw(e);
 }
 }  // namespace
 
@@ -91,7 +116,7 @@ bool failed(JNIEnv* env, int32_t code) {
     checkError(code);  // throws where the code is a failure
     return false;
   }
-  throwKind(env, kind, fixedErrorText(kind));
+  throwKind(env, kind, nullptr);
   return true;
 }
 
