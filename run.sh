@@ -3,7 +3,10 @@
 #   ./run.sh main   build, then grab 100 frames from the bundled simulated camera into
 #                   build/grabkit-frame.png (any arguments go to the grabkit tool instead)
 #   ./run.sh test   build and run every test (native under ASan/UBSan, JUnit under -Xcheck:jni
-#                   twice: against the release library and against its ASan/UBSan build)
+#                   twice: against the release library and against its ASan/UBSan build), then
+#                   a seconds-long run of the benchmark suite to show that it still runs
+#   ./run.sh bench  build and run the benchmark suite against FFM, JNA and C++; prints one table
+#                   of ratios and writes it to docs/benchmarks.md (--quick: a seconds-long run)
 # Each installs the Debian packages it lacks (as root, through apt-get).
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -55,9 +58,79 @@ case "${1:-}" in
       exit 1
     fi
     echo "== no JNI warnings"
+    echo "== benchmark suite, smoke run (figures not kept)"
+    "$0" bench --quick >build/bench-smoke.log 2>&1 || {
+      cat build/bench-smoke.log >&2
+      echo "the benchmark suite no longer runs" >&2
+      exit 1
+    }
+    echo "benchmark suite runs"
+    ;;
+  bench)
+    need_packages libgtest-dev
+    shift
+    quick=()
+    markdown=docs/benchmarks.md
+    if [[ "${1:-}" == --quick ]]; then
+      quick=(--quick)
+      markdown=build/bench/benchmarks.md
+    fi
+    mkdir -p build/bench
+    echo "== build"
+    mvn_batch -q -Pbench package -DskipTests >build/bench/build.log 2>&1 || {
+      cat build/bench/build.log >&2
+      exit 1
+    }
+    echo "== C++ loop"
+    g++ -std=c++17 -O2 -Wall -Wextra -Werror -Inative/producer bench/native_calls.cpp -ldl \
+      -o build/bench/native_calls
+    build/bench/native_calls build/release/producers/sim/grabkit-sim.cti "${quick:+3}" \
+      | tee build/bench/native.txt
+    echo "== start of grabkit info against an empty JVM (wall time, pairs run in turn)"
+    bin/grabkit info >/dev/null # the first start fills the per-user cache
+    runs=11
+    ((${#quick[@]})) && runs=3
+    for ((i = 0; i < runs; i++)); do
+      t0=$(date +%s%N)
+      bin/grabkit info >/dev/null
+      t1=$(date +%s%N)
+      java -version 2>/dev/null
+      t2=$(date +%s%N)
+      echo "$(((t1 - t0) / 1000)) $(((t2 - t1) / 1000))"
+    done >build/bench/startup.txt
+    awk '{ a[NR] = $1; b[NR] = $2; r[NR] = $1 / $2 }
+      function median(x, n,   i, j, t) {
+        for (i = 2; i <= n; i++) for (j = i; j > 1 && x[j - 1] > x[j]; j--) { t = x[j]; x[j] = x[j - 1]; x[j - 1] = t }
+        return x[int((n + 1) / 2)]
+      }
+      END {
+        ga = median(a, NR); gb = median(b, NR); gr = median(r, NR)
+        printf "## Start of the tool (%d runs each, in turn; median wall time)\n\n", NR
+        printf "| command | ms |\n|---|---|\n"
+        printf "| `grabkit info` (per-user cache filled) | %.0f |\n", ga / 1000
+        printf "| `java -version` (an empty JVM) | %.0f |\n", gb / 1000
+        printf "| ratio, median of the pairs | %.2f× (goal ≤ 1.5×) |\n", gr
+      }' build/bench/startup.txt | tee build/bench/extra.md
+    cat bench/notes.md >>build/bench/extra.md
+    jdk=/usr/lib/jvm/temurin-25-jdk-amd64
+    bindings=grabkit,jna
+    java_bin="$(command -v java)"
+    rm -rf java/target/bench-ffm
+    if [[ -x "$jdk/bin/javac" ]]; then
+      "$jdk/bin/javac" --release 25 -nowarn -proc:none -d java/target/bench-ffm \
+        -cp java/target/test-classes:java/target/classes \
+        java/src/bench-ffm/java/org/grabkit/bench/ffm/*.java
+      bindings=grabkit,ffm,jna
+      java_bin="$jdk/bin/java"
+    else
+      echo "No JDK 22+ at $jdk: FFM is skipped, JNA is the yardstick"
+    fi
+    echo "== JMH ($java_bin)"
+    mvn_batch -q -Pbench exec:exec@suite -Dbench.java="$java_bin" \
+      -Dsuite.args="${quick[*]} --bindings $bindings --native $PWD/build/bench/native.txt --extra $PWD/build/bench/extra.md --markdown $PWD/$markdown"
     ;;
   *)
-    echo "usage: ./run.sh main [grabkit arguments] | ./run.sh test" >&2
+    echo "usage: ./run.sh main [grabkit arguments] | ./run.sh test | ./run.sh bench [--quick]" >&2
     exit 2
     ;;
 esac

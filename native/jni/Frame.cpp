@@ -1,8 +1,11 @@
 #include "Frame.h"
 
+#include <atomic>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
+
+#include "../producer/Producer.h"
 
 namespace Grabkit::Jni {
 
@@ -26,6 +29,62 @@ void throwByPath(JNIEnv* env, const char* path, const char* message) {
   jclass cls = env->FindClass(path);
   if (cls != nullptr) env->ThrowNew(cls, message);
 }
+
+// The classes of GRABKIT_EXCEPTIONS by kind, with their (String) constructor,
+// made on the first throw of each kind and kept as global references: later
+// failures cost no class or method lookup, and a start that never fails loads
+// none of them. A fixed text is made into a String once, too.
+constexpr const char* kGenTLClasses[] = {
+#define GRABKIT_PATH(name, code, message) GRABKIT_JAVA_PACKAGE "/" #name,
+    GRABKIT_EXCEPTIONS(GRABKIT_PATH)
+#undef GRABKIT_PATH
+};
+static_assert(sizeof(kGenTLClasses) / sizeof(kGenTLClasses[0]) == kErrorKinds);
+
+struct JavaKind {
+  jclass cls;
+  jmethodID init;
+  jstring fixedText;  // null until a fixed text of the kind was thrown
+};
+std::atomic<JavaKind*> javaKinds[kErrorKinds] = {};
+
+// The kind's class and constructor, or null with a Java exception pending.
+JavaKind* javaKind(JNIEnv* env, int kind) {
+  JavaKind* k = javaKinds[kind].load(std::memory_order_acquire);
+  if (k != nullptr) return k;
+  jclass local = env->FindClass(kGenTLClasses[kind]);
+  if (local == nullptr) return nullptr;
+  jmethodID init = env->GetMethodID(local, "<init>", "(Ljava/lang/String;)V");
+  auto global = static_cast<jclass>(env->NewGlobalRef(local));
+  env->DeleteLocalRef(local);
+  if (init == nullptr || global == nullptr) return nullptr;
+  jstring fixed = nullptr;
+  if (const char* text = fixedErrorText(kind)) {
+    jstring localText = env->NewStringUTF(text);
+    if (localText == nullptr) return nullptr;
+    fixed = static_cast<jstring>(env->NewGlobalRef(localText));
+    env->DeleteLocalRef(localText);
+  }
+  auto* made = new JavaKind{global, init, fixed};
+  JavaKind* expected = nullptr;
+  if (javaKinds[kind].compare_exchange_strong(expected, made)) return made;
+  // Another thread was first: its entry serves, this one goes.
+  env->DeleteGlobalRef(global);
+  if (fixed != nullptr) env->DeleteGlobalRef(fixed);
+  delete made;
+  return expected;
+}
+
+// `text` null: the kind's fixed text.
+void throwKind(JNIEnv* env, int kind, const char* text) {
+  if (kind < 0 || kind >= kErrorKinds) return;
+  JavaKind* k = javaKind(env, kind);
+  if (k == nullptr) return;
+  jstring message = text == nullptr ? k->fixedText : env->NewStringUTF(text);
+  if (message == nullptr) return;
+  auto e = static_cast<jthrowable>(env->NewObject(k->cls, k->init, message));
+  if (e != nullptr) env->Throw(e);
+}
 }  // namespace
 
 void throwJava(JNIEnv* env, int code, const char* message) {
@@ -47,11 +106,18 @@ void throwJava(JNIEnv* env, int code, const char* message) {
 }
 
 void throwGenTL(JNIEnv* env, const GenTLException& e) {
-#define GRABKIT_TRANSLATE(name, code, message)  \
-  if (dynamic_cast<const name*>(&e) != nullptr) \
-    throwByPath(env, GRABKIT_JAVA_PACKAGE "/" #name, e.what());
-  GRABKIT_EXCEPTIONS(GRABKIT_TRANSLATE)
-#undef GRABKIT_TRANSLATE
+  throwKind(env, e.kind(), e.what());
+}
+
+bool failed(JNIEnv* env, int32_t code) {
+  if (code == 0) return false;
+  int kind = errorKind(code);
+  if (kind < 0 || strictInScope()) {
+    checkError(code);  // throws where the code is a failure
+    return false;
+  }
+  throwKind(env, kind, nullptr);
+  return true;
 }
 
 std::string toString(JNIEnv* env, jstring s) {
@@ -107,9 +173,18 @@ std::u16string decodeUtf8(const std::string& s) {
 }
 
 jstring toJava(JNIEnv* env, const std::string& s) {
-  std::u16string text = decodeUtf8(s);
-  return env->NewString(reinterpret_cast<const jchar*>(text.data()),
-                        static_cast<jsize>(text.size()));
+  return toJava(env, s.c_str(), strnlen(s.data(), s.size()));
+}
+
+jstring toJava(JNIEnv* env, const char* text, size_t length) {
+  // ASCII without NULs means the same in modified UTF-8: the VM decodes it
+  // without a copy of ours.
+  bool ascii = true;
+  for (size_t i = 0; i < length; ++i) ascii = ascii && static_cast<unsigned char>(text[i]) < 0x80;
+  if (ascii) return env->NewStringUTF(text);
+  std::u16string utf16 = decodeUtf8(std::string(text, length));
+  return env->NewString(reinterpret_cast<const jchar*>(utf16.data()),
+                        static_cast<jsize>(utf16.size()));
 }
 
 DirectMemory toDirect(JNIEnv* env, jobject buffer, bool writable) {

@@ -46,6 +46,10 @@ enum JavaError : int {
 void throwJava(JNIEnv* env, int code, const char* message);
 // Throws the binding's class of a GenTLException with its full text.
 void throwGenTL(JNIEnv* env, const GenTLException& e);
+// For a producer's code without a C++ exception: false for success; true
+// once the Java exception that checkError's would become is pending. The
+// strict loads' texts and producer-specific codes take checkError's way.
+bool failed(JNIEnv* env, int32_t code);
 
 // Leaves an operation once a Java exception is pending; the frame returns the
 // zero value without throwing anything else.
@@ -88,6 +92,8 @@ std::string toBytes(JNIEnv* env, jbyteArray bytes);
 // byte → Java String (null if the VM fails). Producers hand us bytes, not the
 // VM's modified UTF-8, so nothing they send can cut a string short.
 jstring toJava(JNIEnv* env, const std::string& s);
+// The same for `length` bytes at `text`, which are followed by a NUL.
+jstring toJava(JNIEnv* env, const char* text, size_t length);
 // The UTF-16 of toJava, for tests without a VM.
 std::u16string decodeUtf8(const std::string& s);
 

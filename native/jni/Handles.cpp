@@ -15,9 +15,13 @@ int32_t HandleTable::toJava(void* handle, const void* owner) {
   auto found = tokens_.find({owner, handle});
   if (found != tokens_.end()) return found->second;
   uint32_t index;
-  if (slots_.size() < capacity_) {
-    index = static_cast<uint32_t>(slots_.size());
-    slots_.emplace_back();
+  uint32_t issued = issued_.load(std::memory_order_relaxed);
+  if (issued < capacity_) {
+    index = issued;
+    auto& chunk = chunks_[index >> kChunkBits];
+    if (chunk.load(std::memory_order_relaxed) == nullptr) {
+      chunk.store(new Slot[kChunkSlots], std::memory_order_release);
+    }
   } else if (!free_.empty()) {
     index = free_.front();
     free_.pop_front();
@@ -25,7 +29,10 @@ int32_t HandleTable::toJava(void* handle, const void* owner) {
     throw ResourceExhaustedException("No token left for the handle " + std::to_string(wide) + ": " +
                                      std::to_string(capacity_) + " wide handles are in use");
   }
-  slots_[index] = Slot{handle, owner, true};
+  Slot& s = slot(index);
+  s.handle.store(handle, std::memory_order_relaxed);
+  s.used.store(true, std::memory_order_release);
+  if (index == issued) issued_.store(issued + 1, std::memory_order_release);
   int32_t token = static_cast<int32_t>(static_cast<uint32_t>(kFirstToken) + index);
   tokens_.emplace(std::make_pair(owner, handle), token);
   return token;
@@ -33,21 +40,25 @@ int32_t HandleTable::toJava(void* handle, const void* owner) {
 
 void* HandleTable::fromJava(int32_t value) const {
   if (!isToken(value)) return reinterpret_cast<void*>(static_cast<intptr_t>(value));
-  size_t index = static_cast<uint32_t>(value) - static_cast<uint32_t>(kFirstToken);
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (index >= slots_.size()) {
+  uint32_t index = static_cast<uint32_t>(value) - static_cast<uint32_t>(kFirstToken);
+  if (index >= issued_.load(std::memory_order_acquire)) {
     throw InvalidHandleException("Handle " + std::to_string(value) +
                                  " was never handed out to Java");
   }
-  if (!slots_[index].used) {
+  const Slot& s = slot(index);
+  if (!s.used.load(std::memory_order_acquire)) {
     throw InvalidHandleException("Handle " + std::to_string(value) +
                                  " stands for a module or buffer that was closed or revoked");
   }
-  return slots_[index].handle;
+  return s.handle.load(std::memory_order_relaxed);
+}
+
+HandleTable::~HandleTable() {
+  for (uint32_t c = 0; c < kChunks; ++c) delete[] chunks_[c].load(std::memory_order_relaxed);
 }
 
 void HandleTable::retire(uint32_t index) {
-  slots_[index].used = false;
+  slot(index).used.store(false, std::memory_order_release);
   free_.push_back(index);
 }
 

@@ -17,9 +17,11 @@
 #ifndef GRABKIT_JNI_HANDLES_H
 #define GRABKIT_JNI_HANDLES_H
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -35,10 +37,17 @@ inline bool isToken(int32_t value) {
 }
 
 // A two-way table between wide handles and tokens; safe for any thread.
+// Translating a token back (every call that passes a handle) takes no lock:
+// slots live in chunks that never move or go away while the table lives, and
+// a slot's handle and state are atomics. Issuing and retiring tokens, rare by
+// comparison, take the lock.
 class HandleTable {
  public:
   // `capacity` tokens at most are issued (tests use a small one).
   explicit HandleTable(uint32_t capacity = kTokenRange) : capacity_(capacity) {}
+  ~HandleTable();
+  HandleTable(const HandleTable&) = delete;
+  HandleTable& operator=(const HandleTable&) = delete;
 
   // The int that stands for `handle` of the load `owner` in Java. Throws
   // ResourceExhaustedException when every token is taken.
@@ -55,16 +64,24 @@ class HandleTable {
 
  private:
   struct Slot {
-    void* handle = nullptr;
-    const void* owner = nullptr;
-    bool used = false;
+    std::atomic<void*> handle{nullptr};
+    std::atomic<bool> used{false};
   };
+  static constexpr uint32_t kChunkBits = 12;
+  static constexpr uint32_t kChunkSlots = UINT32_C(1) << kChunkBits;
+  static constexpr uint32_t kChunks = kTokenRange / kChunkSlots;
+
+  Slot& slot(uint32_t index) const {
+    return chunks_[index >> kChunkBits].load(std::memory_order_acquire)[index & (kChunkSlots - 1)];
+  }
   void retire(uint32_t index);
 
   const uint32_t capacity_;
-  mutable std::mutex mutex_;
+  mutable std::mutex mutex_;  // for the writers
   std::map<std::pair<const void*, void*>, int32_t> tokens_;
-  std::vector<Slot> slots_;  // slots_[token - kFirstToken]
+  // Slot token - kFirstToken; the first `issued_` exist.
+  std::unique_ptr<std::atomic<Slot*>[]> chunks_ { new std::atomic<Slot*>[ kChunks ]() };
+  std::atomic<uint32_t> issued_{0};
   std::deque<uint32_t> free_;
 };
 

@@ -9,6 +9,7 @@
 #include "Handles.h"
 
 using namespace Grabkit::Jni;
+using Grabkit::infoCode;
 using Grabkit::infoValue;
 using Grabkit::NewBufferEvent;
 using Grabkit::outputValue;
@@ -59,9 +60,18 @@ void undoPort(void*) {}
       return jlong(outputValue<uint32_t>(GRABKIT_PRODUCER(name), fromJavaHandle(h))); \
     });                                                                               \
   }
-#define GRABKIT_STRING_BY_CMD(name)                                                        \
-  GRABKIT_JNI(jstring, name)(JNIEnv * env, jclass, jint h, jint cmd) {                     \
-    return frame(env, [&] { return toJava(env, Grabkit::name(fromJavaHandle(h), cmd)); }); \
+// A string by (handle, cmd) from the producer function `producer`, decoded
+// straight from the query's area.
+#define GRABKIT_STRING_BY_CMD(name, producer)                                                    \
+  GRABKIT_JNI(jstring, name)(JNIEnv * env, jclass, jint h, jint cmd) {                           \
+    return frame(env, [&]() -> jstring {                                                         \
+      Grabkit::TextArea area;                                                                    \
+      if (failed(env, Grabkit::infoTextCode(area, GRABKIT_PRODUCER(producer), fromJavaHandle(h), \
+                                            cmd))) {                                             \
+        return nullptr;                                                                          \
+      }                                                                                          \
+      return toJava(env, area.data, area.terminate());                                           \
+    });                                                                                          \
   }
 #define GRABKIT_STRING_BY_INDEX(name)                                                           \
   GRABKIT_JNI(jstring, name)(JNIEnv * env, jclass, jint h, jlong i) {                           \
@@ -69,18 +79,26 @@ void undoPort(void*) {}
   }
 // One typed value by (handle, cmd) or (stream, buffer, cmd); `convert` makes
 // the Java result: jint, jlong (sizes pass unchecked), checkedUnsigned, isTrue.
-#define GRABKIT_INFO(type, name, producer, T, convert)                                  \
-  GRABKIT_JNI(type, name)(JNIEnv * env, jclass, jint h, jint cmd) {                     \
-    return frame(env, [&] {                                                             \
-      return convert(infoValue<T>(GRABKIT_PRODUCER(producer), fromJavaHandle(h), cmd)); \
-    });                                                                                 \
+// A failure becomes its Java exception without a C++ one on the way.
+#define GRABKIT_INFO(type, name, producer, T, convert)                                      \
+  GRABKIT_JNI(type, name)(JNIEnv * env, jclass, jint h, jint cmd) {                         \
+    return frame(env, [&]() -> type {                                                       \
+      T value;                                                                              \
+      if (failed(env, infoCode(value, GRABKIT_PRODUCER(producer), fromJavaHandle(h), cmd))) \
+        return type{};                                                                      \
+      return convert(value);                                                                \
+    });                                                                                     \
   }
-#define GRABKIT_BUFFER_INFO(type, name, T, convert)                                     \
-  GRABKIT_JNI(type, name)(JNIEnv * env, jclass, jint h, jint b, jint cmd) {             \
-    return frame(env, [&] {                                                             \
-      return convert(infoValue<T>(GRABKIT_PRODUCER(DSGetBufferInfo), fromJavaHandle(h), \
-                                  fromJavaHandle(b), cmd));                             \
-    });                                                                                 \
+#define GRABKIT_BUFFER_INFO(type, name, T, convert)                                         \
+  GRABKIT_JNI(type, name)(JNIEnv * env, jclass, jint h, jint b, jint cmd) {                 \
+    return frame(env, [&]() -> type {                                                       \
+      T value;                                                                              \
+      if (failed(env, infoCode(value, GRABKIT_PRODUCER(DSGetBufferInfo), fromJavaHandle(h), \
+                               fromJavaHandle(b), cmd))) {                                  \
+        return type{};                                                                      \
+      }                                                                                     \
+      return convert(value);                                                                \
+    });                                                                                     \
   }
 #define GRABKIT_ID_LIST(name)                                                        \
   GRABKIT_JNI(jlong, name)(JNIEnv * env, jclass, jint h) {                           \
@@ -158,7 +176,7 @@ GRABKIT_JNI(jlong, GCGetPortURLInfoUint64)(JNIEnv* env, jclass, jint h, jlong ur
   });
 }
 
-GRABKIT_STRING_BY_CMD(GCGetPortInfoString)
+GRABKIT_STRING_BY_CMD(GCGetPortInfoString, GCGetPortInfo)
 GRABKIT_INFO(jboolean, GCGetPortInfoBool, GCGetPortInfo, bool8_t, isTrue)
 
 // ---- Events
@@ -174,9 +192,13 @@ GRABKIT_JNI(jint, GCUnregisterEvent)(JNIEnv* env, jclass, jint h, jint type) {
 
 // A time-out throws before a record is made.
 GRABKIT_JNI(jlong, EventNewBufferGetData)(JNIEnv* env, jclass, jint h, jlong timeout) {
-  return frame(env, [&] {
-    return newEvent(
-        Grabkit::EventNewBufferGetData(fromJavaHandle(h), static_cast<uint64_t>(timeout)));
+  return frame(env, [&]() -> jlong {
+    NewBufferEvent e;
+    if (failed(env,
+               Grabkit::EventNewBufferCode(fromJavaHandle(h), static_cast<uint64_t>(timeout), e))) {
+      return 0;
+    }
+    return newEvent(e);
   });
 }
 
@@ -229,7 +251,7 @@ GRABKIT_JNI(jboolean, TLUpdateInterfaceList)(JNIEnv* env, jclass, jint h, jlong 
 
 GRABKIT_ID_LIST(TLGetInterfaceList)
 GRABKIT_ACTION(IFClose, Grabkit::IFClose)
-GRABKIT_STRING_BY_CMD(IFGetInfoString)
+GRABKIT_STRING_BY_CMD(IFGetInfoString, IFGetInfo)
 GRABKIT_COUNT(IFGetNumDevices)
 GRABKIT_STRING_BY_INDEX(IFGetDeviceID)
 
@@ -293,7 +315,7 @@ GRABKIT_JNI(jint, DevGetPort)(JNIEnv* env, jclass, jint h) {
 GRABKIT_COUNT(DevGetNumDataStreams)
 GRABKIT_STRING_BY_INDEX(DevGetDataStreamID)
 GRABKIT_ID_LIST(DevGetDataStreamList)
-GRABKIT_STRING_BY_CMD(DevGetInfoString)
+GRABKIT_STRING_BY_CMD(DevGetInfoString, DevGetInfo)
 GRABKIT_INFO(jint, DevGetInfoInt32, DevGetInfo, int32_t, jint)
 GRABKIT_INFO(jlong, DevGetInfoUint64, DevGetInfo, uint64_t, checkedUnsigned)
 
@@ -341,7 +363,7 @@ GRABKIT_JNI(jint, DSStopAcquisition)(JNIEnv* env, jclass, jint h, jint flags) {
   return frame(env, [&] { return GRABKIT_PRODUCER(DSStopAcquisition)(fromJavaHandle(h), flags); });
 }
 
-GRABKIT_STRING_BY_CMD(DSGetInfoString)
+GRABKIT_STRING_BY_CMD(DSGetInfoString, DSGetInfo)
 GRABKIT_INFO(jlong, DSGetInfoUint64, DSGetInfo, uint64_t, checkedUnsigned)
 GRABKIT_INFO(jlong, DSGetInfoSize, DSGetInfo, size_t, jlong)
 GRABKIT_INFO(jboolean, DSGetInfoBool, DSGetInfo, bool8_t, isTrue)

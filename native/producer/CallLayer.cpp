@@ -11,30 +11,21 @@
 namespace Grabkit {
 
 namespace {
-// No size probe and no retry: one fixed area per string query. It starts
-// zeroed, so a producer that writes nothing yields an empty string.
-struct TextArea {
-  char data[1024] = {};
-  size_t size = sizeof(data);
-
-  // The last byte is never part of the text, so a producer that leaves no
-  // NUL cannot make us read past the area.
-  std::string text() const { return std::string(data, strnlen(data, sizeof(data) - 1)); }
-};
-
+// No size probe and no retry: one fixed area per string query.
 // fn(lead..., area, &size), checked.
 template <typename Fn, typename... Lead>
 std::string textQuery(Fn&& fn, Lead... lead) {
   TextArea area;
   checkError(fn(lead..., area.data, &area.size));
-  return area.text();
+  return std::string(area.data, area.terminate());
 }
 
 // fn(lead..., &type, area, &size), checked; the reported type is not used.
 template <typename Fn, typename... Lead>
 std::string infoText(Fn&& fn, Lead... lead) {
-  INFO_DATATYPE type = INFO_DATATYPE_UNKNOWN;
-  return textQuery(fn, lead..., &type);
+  TextArea area;
+  checkError(infoTextCode(area, fn, lead...));
+  return std::string(area.data, area.terminate());
 }
 
 template <typename CountFn, typename Handle>
@@ -348,6 +339,12 @@ uint64_t DSGetBufferPartDataOffset(DS_HANDLE hDS, BUFFER_HANDLE hBuffer, uint32_
 }
 
 NewBufferEvent EventNewBufferGetData(EVENT_HANDLE hEvent, uint64_t timeout) {
+  NewBufferEvent event;
+  checkError(EventNewBufferCode(hEvent, timeout, event));
+  return event;
+}
+
+int32_t EventNewBufferCode(EVENT_HANDLE hEvent, uint64_t timeout, NewBufferEvent& event) {
   auto get = GRABKIT_PRODUCER(EventGetData);
   // Counted as a waiter first, so that a close that begins now kills this
   // wait instead of waiting out its time-out.
@@ -357,9 +354,13 @@ NewBufferEvent EventNewBufferGetData(EVENT_HANDLE hEvent, uint64_t timeout) {
     ~Waiting() { p.waiting(e, -1); }
   } waiting{get.producer(), hEvent};
   get.producer().waiting(hEvent, +1);
-  NewBufferEvent event;
+  event = NewBufferEvent{};
   size_t size = sizeof(event);
-  checkError(get(hEvent, &event, &size, timeout));
+  int32_t code = get(hEvent, &event, &size, timeout);
+  // GenTL's error codes are the caller's to check; any other code is
+  // checked here, as it may count as success and then promises a record.
+  if (errorKind(code) >= 0) return code;
+  checkError(code);
   if (size < sizeof(event)) {
     producerFault("EventGetData delivered " + std::to_string(size) + " bytes for a " +
                   std::to_string(sizeof(event)) + "-byte new-buffer event");
@@ -367,7 +368,7 @@ NewBufferEvent EventNewBufferGetData(EVENT_HANDLE hEvent, uint64_t timeout) {
   if (event.BufferHandle == nullptr) {
     producerFault("EventGetData delivered a new-buffer event without a buffer handle");
   }
-  return event;
+  return code;
 }
 
 }  // namespace Grabkit

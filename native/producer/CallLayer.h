@@ -9,6 +9,7 @@
 #define GRABKIT_PRODUCER_CALLLAYER_H
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,8 +24,10 @@ namespace Grabkit {
 // its width, checked. Neither the reported type nor the reported size is used.
 // The area behind the value is wider than the size says, so that a producer
 // that writes its own idea of the width does not overwrite our stack.
+// infoCode leaves the check to the caller: `out` is the value, or zero when
+// the code is an error.
 template <typename T, typename Fn, typename... Lead>
-T infoValue(Fn&& fn, Lead... lead) {
+int32_t infoCode(T& out, Fn&& fn, Lead... lead) {
   static_assert(sizeof(T) <= 16, "information values are at most 16 bytes");
   INFO_DATATYPE type = INFO_DATATYPE_UNKNOWN;
   union {
@@ -32,8 +35,38 @@ T infoValue(Fn&& fn, Lead... lead) {
     unsigned char guard[64];
   } area{};
   size_t size = sizeof(T);
-  checkError(fn(lead..., &type, &area.value, &size));
-  return area.value;
+  int32_t code = fn(lead..., &type, &area.value, &size);
+  out = area.value;
+  return code;
+}
+
+template <typename T, typename Fn, typename... Lead>
+T infoValue(Fn&& fn, Lead... lead) {
+  T value;
+  checkError(infoCode(value, fn, lead...));
+  return value;
+}
+
+// The area of a string query: 1024 bytes, zeroed, so that a producer that
+// writes nothing yields an empty string. The last byte is never part of the
+// text, so a producer that leaves no NUL cannot make us read past the area.
+struct TextArea {
+  char data[1024] = {};
+  size_t size = sizeof(data);
+
+  // The text's length, after which data[length] is a NUL.
+  size_t terminate() {
+    data[sizeof(data) - 1] = '\0';
+    return strnlen(data, sizeof(data) - 1);
+  }
+};
+
+// fn(lead..., &type, area.data, &area.size), unchecked; the reported type is
+// not used.
+template <typename Fn, typename... Lead>
+int32_t infoTextCode(TextArea& area, Fn&& fn, Lead... lead) {
+  INFO_DATATYPE type = INFO_DATATYPE_UNKNOWN;
+  return fn(lead..., &type, area.data, &area.size);
 }
 
 // The one output of fn(lead..., &out), checked. It starts zeroed (a null
@@ -158,6 +191,9 @@ static_assert(sizeof(NewBufferEvent) == 16, "EventGetData writes 16 bytes");
 // Waits up to `timeout` ms; a time-out throws TimeoutException. A record the
 // producer did not fill (fewer than 16 bytes, or no buffer handle) is refused.
 NewBufferEvent EventNewBufferGetData(EVENT_HANDLE hEvent, uint64_t timeout);
+// The same wait with the producer's code returned for the caller to check;
+// `event` is only valid when it is success.
+int32_t EventNewBufferCode(EVENT_HANDLE hEvent, uint64_t timeout, NewBufferEvent& event);
 
 }  // namespace Grabkit
 

@@ -1,16 +1,39 @@
 #include "Errors.h"
 
-#include <sstream>
+#include <array>
+#include <cstdio>
 
 #include "CallLayer.h"
 #include "Producer.h"
 
 namespace Grabkit {
 
-GenTLException::GenTLException(std::string message, int32_t code) {
-  std::ostringstream text;
-  text << message << " (ID: " << code << ")";
-  text_ = text.str();
+GenTLException::GenTLException(std::string message, int32_t code, int kind)
+    : text_(std::move(message)), kind_(kind) {
+  char id[24];
+  int n = snprintf(id, sizeof(id), " (ID: %d)", static_cast<int>(code));
+  text_.append(id, static_cast<size_t>(n));
+}
+
+static_assert(kErrorException == 0 && kBusyException == 21, "kinds follow the codes");
+
+int errorKind(int32_t code) {
+  // GenTL's own codes run from -1001 down to -1022, in the order of the list.
+  if (code > -1001 || code < -1022) return -1;
+  return static_cast<int>(-1001 - code);
+}
+
+const char* fixedErrorText(int kind) {
+  static const std::array<std::string, kErrorKinds> texts = [] {
+    std::array<std::string, kErrorKinds> t;
+#define GRABKIT_TEXT(name, code, message) \
+  if (const char* m = message) t[k##name] = name(m).what();
+    GRABKIT_EXCEPTIONS(GRABKIT_TEXT)
+#undef GRABKIT_TEXT
+    return t;
+  }();
+  if (kind < 0 || kind >= kErrorKinds || texts[kind].empty()) return nullptr;
+  return texts[kind].c_str();
 }
 
 namespace {

@@ -11,16 +11,20 @@ namespace Grabkit {
 
 class GenTLException : public std::exception {
  public:
-  GenTLException(std::string message, int32_t code);
+  // `kind`: the position of the class in GRABKIT_EXCEPTIONS (see errorKind),
+  // so that the Java boundary picks the class without testing the dynamic one.
+  GenTLException(std::string message, int32_t code, int kind = -1);
   const char* what() const noexcept override { return text_.c_str(); }
+  int kind() const noexcept { return kind_; }
 
  private:
   std::string text_;  // "<message> (ID: <code>)"; the code lives only here
+  int kind_;
 };
 
-// X(class, code, message used by checkError). The order is the order in which
-// the Java boundary tests the dynamic class; the last two never come from a
-// producer code, so checkError has no message for them.
+// X(class, code, message used by checkError). The position of a class in the
+// list is its kind; the last two never come from a producer code, so
+// checkError has no message for them.
 #define GRABKIT_EXCEPTIONS(X)                                                          \
   X(ErrorException, -1001, "Unspecified runtime exception")                            \
   X(NotInitializedException, -1002, "Module or resource not initialized")              \
@@ -48,14 +52,28 @@ class GenTLException : public std::exception {
   X(LoadLibraryException, -10001, nullptr)                                             \
   X(ClosedException, -10002, nullptr)
 
-#define GRABKIT_DECLARE_EXCEPTION(name, code, message)                                \
-  class name : public GenTLException {                                                \
-   public:                                                                            \
-    explicit name(std::string text) : GenTLException(std::move(text), code) {}        \
-    name(std::string text, int32_t other) : GenTLException(std::move(text), other) {} \
+enum ErrorKind : int {
+#define GRABKIT_KIND(name, code, message) k##name,
+  GRABKIT_EXCEPTIONS(GRABKIT_KIND)
+#undef GRABKIT_KIND
+      kErrorKinds
+};
+
+#define GRABKIT_DECLARE_EXCEPTION(name, code, message)                                         \
+  class name : public GenTLException {                                                         \
+   public:                                                                                     \
+    explicit name(std::string text) : GenTLException(std::move(text), code, k##name) {}        \
+    name(std::string text, int32_t other) : GenTLException(std::move(text), other, k##name) {} \
   };
 GRABKIT_EXCEPTIONS(GRABKIT_DECLARE_EXCEPTION)
 #undef GRABKIT_DECLARE_EXCEPTION
+
+// The kind whose class checkError throws for `code`, or -1 where it throws
+// nothing or the producer's own code decides.
+int errorKind(int32_t code);
+// What checkError's exception for a GenTL code says, "<message> (ID: <code>)",
+// without making the exception; null where errorKind is -1.
+const char* fixedErrorText(int kind);
 
 // Throws the class of a GenTL error code (-1022 ... -1001); every other value,
 // producer-specific codes included, counts as success, except in calls for a

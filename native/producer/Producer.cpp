@@ -15,6 +15,19 @@ namespace Grabkit {
 namespace {
 std::mutex currentMutex;
 std::shared_ptr<ProducerFunctions> current;
+// Bumped under currentMutex whenever `current` changes, so that each thread
+// keeps its own copy and takes the mutex only after a change.
+std::atomic<uint64_t> currentGeneration{1};
+struct CurrentCopy {
+  uint64_t generation = 0;
+  std::shared_ptr<ProducerFunctions> producer;
+};
+thread_local CurrentCopy currentCopy;
+
+void setCurrent(std::shared_ptr<ProducerFunctions> p) {
+  current = std::move(p);
+  currentGeneration.fetch_add(1);
+}
 // A load that a later GCInitLib replaced while it was inited is never
 // released: its module stays mapped for whatever still runs in it.
 std::vector<std::shared_ptr<ProducerFunctions>> superseded;
@@ -45,7 +58,7 @@ std::string loaderReason(const std::string& path) {
 // caller's.
 void retire(const std::shared_ptr<ProducerFunctions>& p) {
   std::lock_guard<std::mutex> lock(currentMutex);
-  if (current == p) current.reset();
+  if (current == p) setCurrent(nullptr);
 }
 
 // The producer's own text of its last error, for a load that failed.
@@ -67,20 +80,21 @@ bool ProducerFunctions::inited() const {
 }
 
 bool ProducerFunctions::enter() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (closing_) return false;
-  ++inside_;
-  return true;
+  inside_.fetch_add(1);
+  if (!closing_.load()) return true;
+  leave();
+  return false;
 }
 
 void ProducerFunctions::leave() {
+  int now = inside_.fetch_sub(1) - 1;
+  if (!closing_.load()) return;
   bool unmapNow = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    --inside_;
     // A close counts itself in while it waits for the others: it wakes at 1.
-    if (inside_ <= 1) idle_.notify_all();
-    if (inside_ == 0) {
+    if (now <= 1) idle_.notify_all();
+    if (inside_.load() == 0) {
       unmapNow = unmapWhenIdle_;
       unmapWhenIdle_ = false;
     }
@@ -159,8 +173,8 @@ int32_t ProducerFunctions::close(std::chrono::milliseconds bound) {
   int stuck = 0;
   {
     std::unique_lock<std::mutex> lock(mutex_);
-    idle_.wait_for(lock, bound, [&] { return inside_ == 1; });
-    stuck = inside_ - 1;
+    idle_.wait_for(lock, bound, [&] { return inside_.load() == 1; });
+    stuck = inside_.load() - 1;
   }
   if (stuck > 0) {
     std::cerr << "Grabkit: " << stuck << " call(s) still inside the GenTL producer " << path
@@ -174,7 +188,7 @@ int32_t ProducerFunctions::close(std::chrono::milliseconds bound) {
     std::lock_guard<std::mutex> lock(mutex_);
     dropped.swap(announcements_);
     waiters_.clear();
-    idle = inside_ == 1;
+    idle = inside_.load() == 1;
     if (idle) {
       entries = ProducerEntries{};
     } else {
@@ -186,10 +200,7 @@ int32_t ProducerFunctions::close(std::chrono::milliseconds bound) {
     leave();
     return code;
   }
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    --inside_;
-  }
+  inside_.fetch_sub(1);
   unmap();
   return code;
 }
@@ -208,8 +219,12 @@ void ProducerFunctions::unmap() {
 }
 
 std::shared_ptr<ProducerFunctions> currentProducer() {
-  std::lock_guard<std::mutex> lock(currentMutex);
-  return current;
+  if (currentCopy.generation != currentGeneration.load()) {
+    std::lock_guard<std::mutex> lock(currentMutex);
+    currentCopy.producer = current;
+    currentCopy.generation = currentGeneration.load();
+  }
+  return currentCopy.producer;
 }
 
 int32_t GCInitLib(std::string path) {
@@ -230,7 +245,7 @@ int32_t GCInitLib(std::string path) {
   {
     std::lock_guard<std::mutex> lock(currentMutex);
     if (current && current->inited()) superseded.push_back(current);
-    current = p;
+    setCurrent(p);
   }
   if (p->entries.GCInitLib == nullptr) throwMissingEntry("GCInitLib");
   if (!p->enter()) throw NotInitializedException("GenTL producer was closed during GCInitLib");

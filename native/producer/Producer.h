@@ -10,6 +10,7 @@
 #ifndef GRABKIT_PRODUCER_PRODUCER_H
 #define GRABKIT_PRODUCER_PRODUCER_H
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -83,12 +84,18 @@ class ProducerFunctions : public std::enable_shared_from_this<ProducerFunctions>
   // Releases the file; throws LoadLibraryException when dlclose fails.
   void unmap();
 
+  // Calls count themselves in and out without the mutex: a call increments
+  // `inside_` and then reads `closing_`, a close sets `closing_` and then
+  // reads `inside_` (both sequentially consistent), so either the call sees
+  // the close and backs out, or the close sees the call and waits for it.
+  // Only a leave during a close takes the mutex, to wake the close and to
+  // release the file as the last one out.
   mutable std::mutex mutex_;
   std::condition_variable idle_;
-  bool closing_ = false;
+  std::atomic<bool> closing_{false};
   bool inited_ = false;
   bool unmapWhenIdle_ = false;
-  int inside_ = 0;
+  std::atomic<int> inside_{0};
   std::map<EVENT_HANDLE, int> waiters_;
   std::map<BUFFER_HANDLE, Announcement> announcements_;
 

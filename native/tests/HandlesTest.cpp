@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <thread>
 #include <vector>
@@ -107,6 +108,41 @@ TEST(Handles, ThreadsAgreeOnTokens) {
   for (intptr_t i = 0; i < kValues; ++i) {
     EXPECT_EQ(table.fromJava(seen[0][i]), pointer(0x7f0000000000 + 16 * i));
   }
+}
+
+// Lookups take no lock, so they must stay right while other threads issue
+// tokens (growing the table past a chunk) and retire them.
+TEST(Handles, LookupsStayRightWhileTokensComeAndGo) {
+  HandleTable table;
+  constexpr intptr_t kStable = 64;
+  std::vector<int32_t> stable;
+  for (intptr_t i = 0; i < kStable; ++i)
+    stable.push_back(table.toJava(pointer(0x7e0000000000 + i)));
+  std::atomic<bool> done{false};
+  std::thread churn([&] {
+    for (intptr_t i = 0; i < 20000; ++i) {
+      void* h = pointer(0x7d0000000000 + 16 * i);
+      int32_t token = table.toJava(h, &table);
+      EXPECT_EQ(table.fromJava(token), h);
+      if (i % 3 != 0) table.release(&table, h);
+    }
+    done = true;
+  });
+  std::vector<std::thread> readers;
+  std::atomic<long> wrong{0};
+  for (int t = 0; t < 3; ++t) {
+    readers.emplace_back([&] {
+      while (!done) {
+        for (intptr_t i = 0; i < kStable; ++i) {
+          if (table.fromJava(stable[i]) != pointer(0x7e0000000000 + i)) ++wrong;
+        }
+      }
+    });
+  }
+  churn.join();
+  for (auto& reader : readers) reader.join();
+  EXPECT_EQ(wrong.load(), 0);
+  EXPECT_EQ(table.size(), kStable + 20000 / 3 + 1);
 }
 
 TEST(Handles, UserValuesAreJavasOwnNumbers) {

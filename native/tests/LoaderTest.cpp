@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
 #include "TestProducer.h"
 #include "diag/StdErrCapture.h"
 #include "diag/Trace.h"
@@ -77,6 +82,51 @@ TEST_F(Loader, MissingFunctionsAreReportedInResolutionOrderAfterTheTraceLine) {
   } catch (const NotImplementedException& e) {
     EXPECT_STREQ(e.what(), "GenTL producer does not implement DSGetBufferPartInfo (ID: -1003)");
   }
+}
+
+TEST_F(Loader, NothingLoadedIsNeverCalledThrough) {
+  ASSERT_FALSE(GCLibIsInited());
+  try {
+    GRABKIT_PRODUCER(TLOpen);
+    FAIL() << "no exception";
+  } catch (const NotInitializedException& e) {
+    EXPECT_STREQ(e.what(), "No GenTL producer is loaded, cannot call TLOpen (ID: -1002)");
+  }
+  EXPECT_THROW(GCCloseLib(), NotInitializedException);
+}
+
+// Calls count themselves in and out without a lock: a close must still wait
+// for every call that got in and let none in after it began.
+TEST(ProducerCalls, ACloseWaitsForTheCallsInsideAndLetsNoneInAfter) {
+  auto p = std::make_shared<ProducerFunctions>("no file");
+  std::atomic<int> inside{0};
+  std::atomic<bool> closed{false};
+  std::atomic<bool> stop{false};
+  std::atomic<long> entered{0};
+  std::atomic<long> enteredAfterClose{0};
+  std::vector<std::thread> callers;
+  for (int t = 0; t < 4; ++t) {
+    callers.emplace_back([&] {
+      while (!stop) {
+        if (!p->enter()) continue;
+        ++inside;
+        ++entered;
+        if (closed) ++enteredAfterClose;
+        std::this_thread::yield();
+        --inside;
+        p->leave();
+      }
+    });
+  }
+  while (entered < 1000) std::this_thread::yield();
+  EXPECT_EQ(p->close(std::chrono::seconds(5)), GC_ERR_NOT_IMPLEMENTED);
+  EXPECT_EQ(inside.load(), 0);
+  closed = true;
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  stop = true;
+  for (auto& caller : callers) caller.join();
+  EXPECT_EQ(enteredAfterClose.load(), 0);
+  EXPECT_FALSE(p->enter());
 }
 
 }  // namespace Grabkit

@@ -1,0 +1,139 @@
+// The raw cost of the calls that the Java benchmarks make, straight from C++
+// into grabkit-sim.cti: the floor every binding is compared with. Prints one
+// "c.<name> <ns per call>" line per call, the fastest of several rounds.
+//
+//   native_calls path/to/grabkit-sim.cti [rounds]
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "GenTL.h"
+
+namespace {
+
+struct Entries {
+#define GRABKIT_BENCH_ENTRY(name, params) P##name name = nullptr;
+  GRABKIT_GENTL_FUNCTIONS(GRABKIT_BENCH_ENTRY)
+#undef GRABKIT_BENCH_ENTRY
+};
+
+[[noreturn]] void die(const char* what, int code) {
+  std::fprintf(stderr, "native_calls: %s failed (%d)\n", what, code);
+  std::exit(1);
+}
+
+void check(GC_ERROR code, const char* what) {
+  if (code != GC_ERR_SUCCESS) die(what, code);
+}
+
+// Keeps the compiler from dropping a result.
+volatile int64_t sink;
+
+// Nanoseconds per call of `op`: the fastest of `rounds` rounds of ~50 ms each,
+// the one least disturbed by whatever else the machine runs.
+template <typename Op>
+double perCall(int rounds, Op op) {
+  using Clock = std::chrono::steady_clock;
+  // Sizes a round so that it lasts about 50 ms.
+  long n = 1000;
+  for (;;) {
+    auto start = Clock::now();
+    for (long i = 0; i < n; ++i) op();
+    auto took = std::chrono::duration<double>(Clock::now() - start).count();
+    if (took > 0.05) break;
+    n *= 2;
+  }
+  std::vector<double> ns;
+  for (int r = 0; r < rounds; ++r) {
+    auto start = Clock::now();
+    for (long i = 0; i < n; ++i) op();
+    ns.push_back(std::chrono::duration<double, std::nano>(Clock::now() - start).count() /
+                 static_cast<double>(n));
+  }
+  std::sort(ns.begin(), ns.end());
+  return ns.front();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: native_calls path/to/grabkit-sim.cti [rounds]\n");
+    return 2;
+  }
+  int rounds = argc > 2 ? std::atoi(argv[2]) : 0;
+  if (rounds < 1) rounds = 9;
+  void* module = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
+  if (module == nullptr) {
+    std::fprintf(stderr, "native_calls: %s\n", dlerror());
+    return 1;
+  }
+  Entries p;
+#define GRABKIT_BENCH_RESOLVE(name, params) \
+  p.name = reinterpret_cast<P##name>(dlsym(module, #name));
+  GRABKIT_GENTL_FUNCTIONS(GRABKIT_BENCH_RESOLVE)
+#undef GRABKIT_BENCH_RESOLVE
+
+  check(p.GCInitLib(), "GCInitLib");
+  TL_HANDLE tl = nullptr;
+  check(p.TLOpen(&tl), "TLOpen");
+  uint32_t count = 0;
+  check(p.TLUpdateInterfaceList(tl, nullptr, 0), "TLUpdateInterfaceList");
+  check(p.TLGetNumInterfaces(tl, &count), "TLGetNumInterfaces");
+  char id[1024];
+  size_t size = sizeof(id);
+  check(p.TLGetInterfaceID(tl, 0, id, &size), "TLGetInterfaceID");
+  IF_HANDLE iface = nullptr;
+  check(p.TLOpenInterface(tl, id, &iface), "TLOpenInterface");
+  check(p.IFUpdateDeviceList(iface, nullptr, 0), "IFUpdateDeviceList");
+  size = sizeof(id);
+  check(p.IFGetDeviceID(iface, 0, id, &size), "IFGetDeviceID");
+  DEV_HANDLE dev = nullptr;
+  check(p.IFOpenDevice(iface, id, DEVICE_ACCESS_CONTROL, &dev), "IFOpenDevice");
+  size = sizeof(id);
+  check(p.DevGetDataStreamID(dev, 0, id, &size), "DevGetDataStreamID");
+  DS_HANDLE ds = nullptr;
+  check(p.DevOpenDataStream(dev, id, &ds), "DevOpenDataStream");
+  EVENT_HANDLE event = nullptr;
+  check(p.GCRegisterEvent(ds, EVENT_NEW_BUFFER, &event), "GCRegisterEvent");
+
+  std::printf("c.numeric %.1f\n", perCall(rounds, [&] {
+                INFO_DATATYPE type = 0;
+                uint64_t value = 0;
+                size_t n = sizeof(value);
+                p.DevGetInfo(dev, DEVICE_INFO_TIMESTAMP_FREQUENCY, &type, &value, &n);
+                sink = static_cast<int64_t>(value);
+              }));
+  std::printf("c.string %.1f\n", perCall(rounds, [&] {
+                INFO_DATATYPE type = 0;
+                char text[1024];
+                size_t n = sizeof(text);
+                p.DevGetInfo(dev, DEVICE_INFO_MODEL, &type, text, &n);
+                sink = text[0];
+              }));
+  // A handle value that no producer hands out.
+  void* bogus = reinterpret_cast<void*>(uintptr_t{0x1234});
+  std::printf("c.failing %.1f\n", perCall(rounds, [&] {
+                INFO_DATATYPE type = 0;
+                int32_t value = 0;
+                size_t n = sizeof(value);
+                sink = p.DevGetInfo(bogus, DEVICE_INFO_TIMESTAMP_FREQUENCY, &type, &value, &n);
+              }));
+  std::printf("c.poll %.1f\n", perCall(rounds, [&] {
+                EVENT_NEW_BUFFER_DATA data{};
+                size_t n = sizeof(data);
+                sink = p.EventGetData(event, &data, &n, 0);
+              }));
+
+  p.GCUnregisterEvent(ds, EVENT_NEW_BUFFER);
+  p.DSClose(ds);
+  p.DevClose(dev);
+  p.IFClose(iface);
+  p.TLClose(tl);
+  p.GCCloseLib();
+  return 0;
+}
