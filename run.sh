@@ -126,7 +126,9 @@ case "${1:-}" in
       echo "No JDK 22+ at $jdk: FFM is skipped, JNA is the yardstick"
     fi
     echo "== JMH ($java_bin)"
-    mvn_batch -q -Pbench exec:exec@suite -Dbench.java="$java_bin" \
+    lock=()
+    ((${#quick[@]})) && lock=(-Dsuite.jvm.args=-Djmh.ignoreLock=true)
+    mvn_batch -q -Pbench exec:exec@suite -Dbench.java="$java_bin" "${lock[@]}" \
       -Dsuite.args="${quick[*]} --bindings $bindings --native $PWD/build/bench/native.txt --extra $PWD/build/bench/extra.md --markdown $PWD/$markdown"
     ;;
   *)
