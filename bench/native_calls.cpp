@@ -1,14 +1,18 @@
 // The raw cost of the calls that the Java benchmarks make, straight from C++
 // into grabkit-sim.cti: the floor every binding is compared with. Prints one
-// "c.<name> <ns per call>" line per call, the fastest of several rounds.
+// "c.<name> <ns per call>" line per call, the fastest of several rounds, then
+// one "acq.<shape>.<fill|nofill> <frames/s> <median us> <p99 us>" line per
+// acquisition loop: wait, read the time stamp, (zero-fill,) queue again.
 //
-//   native_calls path/to/grabkit-sim.cti [rounds]
+//   native_calls path/to/grabkit-sim.cti [rounds] [seconds per acquisition figure]
 #include <dlfcn.h>
+#include <time.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "GenTL.h"
@@ -56,6 +60,75 @@ double perCall(int rounds, Op op) {
   }
   std::sort(ns.begin(), ns.end());
   return ns.front();
+}
+
+uint64_t monotonicNs() {
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return static_cast<uint64_t>(t.tv_sec) * 1000000000u + static_cast<uint64_t>(t.tv_nsec);
+}
+
+void writeRegister(const Entries& p, PORT_HANDLE port, uint64_t address, uint32_t value) {
+  size_t size = sizeof value;
+  check(p.GCWritePort(port, address, &value, &size), "GCWritePort");
+}
+
+// The loop the Java layers run too, on 8 buffers of our own memory: frames per
+// second over `seconds`, and the latency from each buffer's time stamp (the
+// camera's monotonic clock) to the loop holding it.
+void acquisition(const Entries& p, DEV_HANDLE dev, DS_HANDLE ds, EVENT_HANDLE event,
+                 const char* shape, uint32_t width, uint32_t height, uint32_t milliHz,
+                 bool zeroFill, double seconds) {
+  PORT_HANDLE port = nullptr;
+  check(p.DevGetPort(dev, &port), "DevGetPort");
+  writeRegister(p, port, 0x100, width);
+  writeRegister(p, port, 0x104, height);
+  writeRegister(p, port, 0x110, milliHz);
+  size_t payload = 0;
+  INFO_DATATYPE type = 0;
+  size_t n = sizeof payload;
+  check(p.DSGetInfo(ds, STREAM_INFO_PAYLOAD_SIZE, &type, &payload, &n), "DSGetInfo");
+  std::vector<std::vector<uint8_t>> memory(8, std::vector<uint8_t>(payload));
+  std::vector<BUFFER_HANDLE> buffers;
+  for (auto& m : memory) {
+    BUFFER_HANDLE b = nullptr;
+    check(p.DSAnnounceBuffer(ds, m.data(), m.size(), &m, &b), "DSAnnounceBuffer");
+    check(p.DSQueueBuffer(ds, b), "DSQueueBuffer");
+    buffers.push_back(b);
+  }
+  check(p.DSStartAcquisition(ds, ACQ_START_FLAGS_DEFAULT, GENTL_INFINITE), "DSStartAcquisition");
+  auto frame = [&]() -> uint64_t {
+    EVENT_NEW_BUFFER_DATA data{};
+    size_t size = sizeof data;
+    check(p.EventGetData(event, &data, &size, 5000), "EventGetData");
+    uint64_t stamp = 0;
+    size = sizeof stamp;
+    check(p.DSGetBufferInfo(ds, data.BufferHandle, BUFFER_INFO_TIMESTAMP_NS, &type, &stamp, &size),
+          "DSGetBufferInfo");
+    const uint64_t latency = monotonicNs() - stamp;
+    if (zeroFill)
+      std::memset(static_cast<std::vector<uint8_t>*>(data.pUserPointer)->data(), 0, payload);
+    check(p.DSQueueBuffer(ds, data.BufferHandle), "DSQueueBuffer");
+    return latency;
+  };
+  for (int i = 0; i < 50; ++i) frame();
+  std::vector<uint64_t> latencies;
+  const uint64_t start = monotonicNs();
+  const uint64_t end = start + static_cast<uint64_t>(seconds * 1e9);
+  uint64_t now = start;
+  while (now < end) {
+    latencies.push_back(frame());
+    now = monotonicNs();
+  }
+  check(p.DSStopAcquisition(ds, ACQ_STOP_FLAGS_KILL), "DSStopAcquisition");
+  check(p.DSFlushQueue(ds, ACQ_QUEUE_ALL_DISCARD), "DSFlushQueue");
+  for (BUFFER_HANDLE b : buffers) check(p.DSRevokeBuffer(ds, b, nullptr, nullptr), "DSRevoke");
+  std::sort(latencies.begin(), latencies.end());
+  std::printf("acq.%s.%s %.1f %.1f %.1f\n", shape, zeroFill ? "fill" : "nofill",
+              static_cast<double>(latencies.size()) / ((now - start) / 1e9),
+              latencies[latencies.size() / 2] / 1e3,
+              latencies[static_cast<size_t>(latencies.size() * 0.99)] / 1e3);
+  std::fflush(stdout);
 }
 
 }  // namespace
@@ -128,6 +201,15 @@ int main(int argc, char** argv) {
                 size_t n = sizeof(data);
                 sink = p.EventGetData(event, &data, &n, 0);
               }));
+
+  const double seconds = argc > 3 ? std::atof(argv[3]) : 0;
+  if (seconds > 0) {
+    for (bool fill : {true, false}) {
+      acquisition(p, dev, ds, event, "vga", 640, 480, 0, fill, seconds);
+      acquisition(p, dev, ds, event, "5mp", 2448, 2048, 0, fill, seconds);
+      acquisition(p, dev, ds, event, "paced", 640, 480, 500000, fill, seconds);
+    }
+  }
 
   p.GCUnregisterEvent(ds, EVENT_NEW_BUFFER);
   p.DSClose(ds);
