@@ -41,15 +41,9 @@ TEST(Pattern, EveryFormatFollowsTheDocumentedFormulaUnderEverySetting) {
   }
 }
 
-class CameraTest : public SimTest {
+class CameraTest : public CameraFixture {
  protected:
-  void SetUp() override {
-    SimTest::SetUp();
-    cam = open("SimCam0");
-    event = registerEvent(cam.ds);
-  }
-
-  // Queues `n` buffers, starts, and returns what arrives within `wait` ms.
+  // Takes and queues again what arrives, until nothing comes within `wait` ms.
   std::vector<BUFFER_HANDLE> arrivals(uint64_t wait) {
     std::vector<BUFFER_HANDLE> got;
     EVENT_NEW_BUFFER_DATA data{};
@@ -60,9 +54,6 @@ class CameraTest : public SimTest {
     }
     return got;
   }
-
-  Camera cam;
-  EVENT_HANDLE event = nullptr;
 };
 
 TEST_F(CameraTest, AcquisitionModesAndSoftwareTriggerCountFrames) {
@@ -134,9 +125,7 @@ TEST_F(CameraTest, EnabledChunksFollowTheImageAndCarryTheFramesValues) {
   double exposure = 0;
   std::memcpy(&timestamp, base(cam.ds, b) + chunks[0].ChunkOffset, 8);
   std::memcpy(&exposure, base(cam.ds, b) + chunks[1].ChunkOffset, 8);
-  EXPECT_EQ(
-      timestamp,
-      ask(g.DSGetBufferInfo, cam.ds, b, BUFFER_INFO_TIMESTAMP_NS).number(INFO_DATATYPE_UINT64));
+  EXPECT_EQ(timestamp, bufferInfo(b, BUFFER_INFO_TIMESTAMP_NS).number(INFO_DATATYPE_UINT64));
   EXPECT_EQ(exposure, 12345.6);
   EXPECT_TRUE(flag(cam.ds, b, BUFFER_INFO_CONTAINS_CHUNKDATA));
   EXPECT_FALSE(flag(cam.ds, b, BUFFER_INFO_IS_INCOMPLETE));

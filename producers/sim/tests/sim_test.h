@@ -319,6 +319,22 @@ class SimTest : public ::testing::Test {
   IF_HANDLE iface = nullptr;
 };
 
+// An open camera (SimCam0 unless a test says otherwise) with its new-buffer event registered.
+class CameraFixture : public SimTest {
+ protected:
+  void SetUp() override {
+    SimTest::SetUp();
+    cam = open(deviceId());
+    event = registerEvent(cam.ds);
+  }
+  virtual const char* deviceId() const { return "SimCam0"; }
+
+  Answer bufferInfo(BUFFER_HANDLE b, int32_t cmd) { return ask(g.DSGetBufferInfo, cam.ds, b, cmd); }
+
+  Camera cam;
+  EVENT_HANDLE event = nullptr;
+};
+
 }  // namespace grabkit::sim::test
 
 #endif

@@ -6,24 +6,13 @@
 namespace grabkit::sim::test {
 namespace {
 
-class StreamTest : public SimTest {
+class StreamTest : public CameraFixture {
  protected:
-  void SetUp() override {
-    SimTest::SetUp();
-    cam = open(deviceId());
-    event = registerEvent(cam.ds);
-  }
-  virtual const char* deviceId() const { return "SimCam0"; }
-
-  Answer bufferInfo(BUFFER_HANDLE b, int32_t cmd) { return ask(g.DSGetBufferInfo, cam.ds, b, cmd); }
   // Pixels of a delivered single-image buffer against the documented pattern.
   void expectPattern(BUFFER_HANDLE b, uint32_t format) {
     const uint64_t frame = frameId(cam.ds, b);
     EXPECT_EQ(firstDifference(base(cam.ds, b), expectedImage(format, frame)), -1) << frame;
   }
-
-  Camera cam;
-  EVENT_HANDLE event = nullptr;
 };
 
 class PixelFormatTest : public StreamTest, public ::testing::WithParamInterface<uint32_t> {};

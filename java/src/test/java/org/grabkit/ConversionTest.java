@@ -17,7 +17,6 @@ import java.util.stream.Stream;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.Arguments;
-import org.junit.jupiter.params.provider.CsvSource;
 import org.junit.jupiter.params.provider.MethodSource;
 import org.junit.jupiter.params.provider.ValueSource;
 
@@ -191,28 +190,6 @@ class ConversionTest {
 
   private static int[] pixels(BufferedImage image) {
     return image.getRaster().getPixels(0, 0, image.getWidth(), image.getHeight(), (int[]) null);
-  }
-
-  @ParameterizedTest
-  @CsvSource({
-    "Mono8, 0x01080001", "Mono10, 0x01100003", "Mono12, 0x01100005", "Mono14, 0x01100025",
-    "Mono16, 0x01100007", "Mono10p, 0x010A0046", "Mono12p, 0x010C0047",
-    "Mono10Packed, 0x010C0004", "Mono12Packed, 0x010C0006",
-    "BayerGR8, 0x01080008", "BayerRG8, 0x01080009", "BayerGB8, 0x0108000A", "BayerBG8, 0x0108000B",
-    "BayerGR10, 0x0110000C", "BayerRG10, 0x0110000D", "BayerGB10, 0x0110000E",
-    "BayerBG10, 0x0110000F", "BayerGR12, 0x01100010", "BayerRG12, 0x01100011",
-    "BayerGB12, 0x01100012", "BayerBG12, 0x01100013", "BayerGR16, 0x0110002E",
-    "BayerRG16, 0x0110002F", "BayerGB16, 0x01100030", "BayerBG16, 0x01100031",
-    "RGB8, 0x02180014", "BGR8, 0x02180015", "RGBa8, 0x02200016", "BGRa8, 0x02200017",
-    "YCbCr422_8, 0x0210003B", "YCbCr422_8_CbYCrY, 0x02100043", "YUV422_8, 0x02100032",
-    "YUV422_8_UYVY, 0x0210001F"
-  })
-  void convertedFormatsHaveTheirNamesAndValues(String name, String hex) {
-    PixelFormat format = PixelFormat.of(name);
-    assertEquals(Long.decode(hex), format.code());
-    assertEquals(name, new PixelFormat(Long.decode(hex)).toString());
-    assertEquals(format, PixelFormat.of(hex));
-    assertTrue(format.isConvertible());
   }
 
   @Test

@@ -61,6 +61,22 @@ class DiscoveryTest {
     }
   }
 
+  /** Directories give their producers in name order, files themselves; an empty list none. */
+  @Test
+  void pathListsGiveProducerFiles(@TempDir Path tmp) throws Exception {
+    Path vendor = Files.createDirectories(tmp.resolve("vendor"));
+    Path b = Files.createFile(vendor.resolve("b.cti"));
+    Path a = Files.createFile(vendor.resolve("A.CTI"));
+    Files.createFile(vendor.resolve("readme.txt"));
+    Files.createDirectories(vendor.resolve("nested.cti")); // a directory, not a producer
+    Path single = Files.createFile(tmp.resolve("single.cti"));
+    String list = String.join(":", single.toString(), "", tmp.resolve("missing").toString(),
+        vendor.toString(), b.toString());
+    assertEquals(List.of(single, a, b), Producers.fromPathList(list));
+    assertEquals(List.of(), Producers.fromPathList(null));
+    assertEquals(List.of(), Producers.fromPathList(" : "));
+  }
+
   @Test
   void loadAllCarriesOnPastBadFilesAndListsEachFileAndCameraOnce(@TempDir Path root)
       throws Exception {
@@ -130,21 +146,10 @@ class DiscoveryTest {
   /** Two scripted devices that share their serial number, user name and display name. */
   private static Producer twins() {
     TestProducerControl.attach(TestProducerControl.TEST_CTI);
-    TestProducerControl.reset();
-    answer("TLOpen", ANY, u64(0x100));
-    answer("TLGetNumInterfaces", ANY, u32(1));
-    answer("TLGetInterfaceID", ANY, text("IF0"));
-    answer("TLOpenInterface", ANY, u64(0x200));
-    answer("IFGetNumDevices", ANY, u32(2));
-    answer("IFGetDeviceID", 0, text("Dev0"));
-    answer("IFGetDeviceID", 1, text("Dev1"));
-    TestProducerControl.setAnswer(
-        "IFGetDeviceInfo", ANY, gentlJNI.GC_ERR_NOT_AVAILABLE_get(), null);
+    Sim.scriptTree("Dev0", "Dev1");
     answer("IFGetDeviceInfo", gentlJNI.DEVICE_INFO_SERIAL_NUMBER_get(), text("SN1"));
     answer("IFGetDeviceInfo", gentlJNI.DEVICE_INFO_USER_DEFINED_NAME_get(), text("Dev1"));
     answer("IFGetDeviceInfo", gentlJNI.DEVICE_INFO_DISPLAYNAME_get(), text("Twin"));
-    answer("IFOpenDevice", ANY, u64(0x300));
-    answer("DevGetPort", ANY, u64(0x500));
     return Producer.open(Path.of(TestProducerControl.TEST_CTI));
   }
 

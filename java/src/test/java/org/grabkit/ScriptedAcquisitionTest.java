@@ -77,17 +77,7 @@ class ScriptedAcquisitionTest {
 
   /** A tree of one device and stream, and plain 1000-byte Mono8 frames of 40 x 25 pixels. */
   private static void script() {
-    TestProducerControl.reset();
-    answer("TLOpen", ANY, u64(0x100));
-    answer("TLGetNumInterfaces", ANY, u32(1));
-    answer("TLGetInterfaceID", ANY, text("IF0"));
-    answer("TLOpenInterface", ANY, u64(0x200));
-    answer("IFGetNumDevices", ANY, u32(1));
-    answer("IFGetDeviceID", ANY, text("Dev0"));
-    TestProducerControl.setAnswer(
-        "IFGetDeviceInfo", ANY, gentlJNI.GC_ERR_NOT_AVAILABLE_get(), null);
-    answer("IFOpenDevice", ANY, u64(0x300));
-    answer("DevGetPort", ANY, u64(0x500));
+    Sim.scriptTree("Dev0");
     answer("DevOpenDataStream", ANY, u64(0x400));
     answer("DSGetInfo", gentlJNI.STREAM_INFO_PAYLOAD_SIZE_get(), u64(CAPACITY));
     answer("DSAnnounceBuffer", ANY, u64(BUFFER));

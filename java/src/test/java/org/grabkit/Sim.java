@@ -1,10 +1,16 @@
 package org.grabkit;
 
-import static org.junit.jupiter.api.Assertions.fail;
+import static org.grabkit.gentl.TestProducerControl.ANY;
+import static org.grabkit.gentl.TestProducerControl.answer;
+import static org.grabkit.gentl.TestProducerControl.text;
+import static org.grabkit.gentl.TestProducerControl.u32;
+import static org.grabkit.gentl.TestProducerControl.u64;
+import static org.junit.jupiter.api.Assertions.assertEquals;
 
-import java.nio.ByteBuffer;
+import org.grabkit.gentl.TestProducerControl;
+import org.grabkit.gentl.gentlJNI;
 
-/** The simulated camera's registers and test pattern, for the tests of this package. */
+/** The simulated camera's registers and test pattern, and scripted trees, for this package. */
 final class Sim {
   static final long WIDTH = 0x100;
   static final long HEIGHT = 0x104;
@@ -24,33 +30,30 @@ final class Sim {
     return camera;
   }
 
-  /** The bytes of pixel (x, y) of frame f. */
-  static byte[] pixel(PixelFormat format, int x, int y, long f) {
-    if (format.equals(PixelFormat.MONO8)) {
-      return new byte[] {(byte) (x + y + f)};
-    }
-    if (format.equals(PixelFormat.MONO16)) {
-      int v = (int) ((x + y + f) * 64);
-      return new byte[] {(byte) v, (byte) (v >> 8)};
-    }
-    return new byte[] {(byte) (x + f), (byte) (y + f), (byte) (x + y)};
-  }
-
-  /** Checks every pixel of the frame's image against the pattern of its frame ID. */
+  /** Checks every byte of the frame's image against the pattern of its frame ID. */
   static void assertPattern(Frame frame) {
     Frame.Part part = frame.image().orElseThrow();
-    ByteBuffer data = frame.data(part);
     long f = frame.frameId().orElseThrow();
-    int bytes = part.pixelFormat().bitsPerPixel() / 8;
-    for (int y = 0; y < part.height(); y++) {
-      for (int x = 0; x < part.width(); x++) {
-        byte[] expected = pixel(part.pixelFormat(), x, y, f);
-        for (int i = 0; i < bytes; i++) {
-          if (data.get((y * part.width() + x) * bytes + i) != expected[i]) {
-            fail("frame " + f + " " + part.pixelFormat() + " pixel (" + x + "," + y + ") byte " + i);
-          }
-        }
-      }
+    assertEquals(PixelPattern.bytes(part.pixelFormat(), part.width(), part.height(), f),
+        frame.data(part), "frame " + f + " " + part.pixelFormat());
+  }
+
+  /**
+   * Scripts the test producer as one interface IF0 with the given devices, each with a port; the
+   * device information it does not answer is not available.
+   */
+  static void scriptTree(String... devices) {
+    TestProducerControl.reset();
+    answer("TLOpen", ANY, u64(0x100));
+    answer("TLGetNumInterfaces", ANY, u32(1));
+    answer("TLGetInterfaceID", ANY, text("IF0"));
+    answer("TLOpenInterface", ANY, u64(0x200));
+    answer("IFGetNumDevices", ANY, u32(devices.length));
+    for (int i = 0; i < devices.length; i++) {
+      answer("IFGetDeviceID", i, text(devices[i]));
     }
+    TestProducerControl.setAnswer("IFGetDeviceInfo", ANY, gentlJNI.GC_ERR_NOT_AVAILABLE_get(), null);
+    answer("IFOpenDevice", ANY, u64(0x300));
+    answer("DevGetPort", ANY, u64(0x500));
   }
 }
