@@ -165,7 +165,15 @@ void describeEnd(State& s) {
   }
   s.crashText = "The producer " + s.producer + " crashed: its helper process " +
                 std::to_string(s.pid) + " " + how + ".";
+  // Consumers read error texts into fixed areas (1 KiB is common): the last
+  // lines that fit, so that the end of what the producer said survives.
   std::string last = s.tail.text();
+  constexpr size_t kBudget = 1000;
+  size_t room = s.crashText.size() < kBudget - 40 ? kBudget - 40 - s.crashText.size() : 0;
+  while (last.size() > room) {
+    size_t newline = last.find('\n');
+    last = newline == std::string::npos ? std::string() : last.substr(newline + 1);
+  }
   if (!last.empty()) s.crashText += " Its last standard-error lines:\n" + last;
 }
 
@@ -601,12 +609,15 @@ GC_ERROR GCGetLastError(GC_ERROR* piErrorCode, char* sErrText, size_t* piSize) {
     *piSize = need;
     return GC_ERR_SUCCESS;
   }
-  if (*piSize < need) {
+  if (*piSize == 0) {
     *piSize = need;
     return GC_ERR_BUFFER_TOO_SMALL;
   }
-  memcpy(sErrText, text.c_str(), need);
-  *piSize = need;
+  // A text cut short still tells more than none.
+  size_t n = std::min(need, *piSize);
+  memcpy(sErrText, text.c_str(), n - 1);
+  sErrText[n - 1] = '\0';
+  *piSize = n;
   return GC_ERR_SUCCESS;
 }
 

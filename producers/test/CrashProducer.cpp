@@ -49,13 +49,13 @@ std::string simId(const char* name) {
 }
 
 // Writes our name for a simulated camera's ID, where one was answered.
-GC_ERROR renamed(GC_ERROR rc, void* buffer, size_t* size) {
+GC_ERROR renamed(GC_ERROR rc, void* buffer, size_t* size, size_t capacity) {
   if (rc != GC_ERR_SUCCESS || buffer == nullptr || size == nullptr) return rc;
   const char* id = static_cast<const char*>(buffer);
   for (uint32_t i = 0; i < kDevices; i++) {
     if (id == "SimCam" + std::to_string(i)) {
       size_t need = strlen(kNames[i]) + 1;
-      if (*size < need) return GC_ERR_BUFFER_TOO_SMALL;
+      if (capacity < need) return GC_ERR_BUFFER_TOO_SMALL;
       memcpy(buffer, kNames[i], need);
       *size = need;
     }
@@ -88,8 +88,9 @@ bool load() {
   fflush(stderr);
   if (mode == kAbort) abort();
   if (mode == kSegv) {
-    // A pointer the compiler cannot see is null, so that this is a real fault.
-    volatile int* nowhere = reinterpret_cast<int*>(strtoul("0", nullptr, 10));
+    // A real fault: an address in the unmapped first page, which neither the
+    // compiler nor the sanitizers' null checks see coming.
+    volatile char* nowhere = reinterpret_cast<char*>(strtoul("16", nullptr, 10));
     *nowhere = 1;
   }
   while (true) pause();
@@ -117,7 +118,9 @@ GC_ERROR IFGetDeviceID(IF_HANDLE hIface, uint32_t iIndex, char* sIDeviceID, size
     *piSize = strlen(kNames[iIndex]) + 1;
     return GC_ERR_SUCCESS;
   }
-  return renamed(sim.IFGetDeviceID(hIface, iIndex, sIDeviceID, piSize), sIDeviceID, piSize);
+  size_t capacity = piSize != nullptr ? *piSize : 0;
+  return renamed(sim.IFGetDeviceID(hIface, iIndex, sIDeviceID, piSize), sIDeviceID, piSize,
+                 capacity);
 }
 
 GC_ERROR IFGetDeviceInfo(IF_HANDLE hIface, const char* sDeviceID, DEVICE_INFO_CMD iInfoCmd,
@@ -128,8 +131,9 @@ GC_ERROR IFGetDeviceInfo(IF_HANDLE hIface, const char* sDeviceID, DEVICE_INFO_CM
     *piSize = strlen(sDeviceID) + 1;
     return GC_ERR_SUCCESS;
   }
+  size_t capacity = piSize != nullptr ? *piSize : 0;
   GC_ERROR rc = sim.IFGetDeviceInfo(hIface, id.c_str(), iInfoCmd, piType, pBuffer, piSize);
-  return iInfoCmd == DEVICE_INFO_ID ? renamed(rc, pBuffer, piSize) : rc;
+  return iInfoCmd == DEVICE_INFO_ID ? renamed(rc, pBuffer, piSize, capacity) : rc;
 }
 
 GC_ERROR IFOpenDevice(IF_HANDLE hIface, const char* sDeviceID, DEVICE_ACCESS_FLAGS iOpenFlags,
@@ -152,11 +156,12 @@ GC_ERROR DevGetInfo(DEV_HANDLE hDevice, DEVICE_INFO_CMD iInfoCmd, INFO_DATATYPE*
     if (segvDevices.count(hDevice) != 0) misbehave(kSegv);
     if (hangDevices.count(hDevice) != 0) misbehave(kHang);
   }
+  size_t capacity = piSize != nullptr ? *piSize : 0;
   GC_ERROR rc = sim.DevGetInfo(hDevice, iInfoCmd, piType, pBuffer, piSize);
   if (iInfoCmd == DEVICE_INFO_ID && pBuffer == nullptr && piSize != nullptr) {
     *piSize += 32;  // room for our longer names
   }
-  return iInfoCmd == DEVICE_INFO_ID ? renamed(rc, pBuffer, piSize) : rc;
+  return iInfoCmd == DEVICE_INFO_ID ? renamed(rc, pBuffer, piSize, capacity) : rc;
 }
 
 GC_ERROR DevOpenDataStream(DEV_HANDLE hDevice, const char* sDataStreamID, DS_HANDLE* phDataStream) {
