@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <string>
@@ -43,6 +44,8 @@ struct Region {
 };
 std::mutex regionsMutex;
 std::map<BUFFER_HANDLE, Region> regions;
+// New-buffer events and their streams, for reading delivered buffers ahead.
+std::map<EVENT_HANDLE, DS_HANDLE> newBufferEvents;
 
 void unmapStream(DS_HANDLE stream) {
   std::lock_guard<std::mutex> lock(regionsMutex);
@@ -117,6 +120,32 @@ void announce(Reader& in, Writer& out, int fd) {
   out.put<int32_t>(rc).handle(handle).handle(base);
 }
 
+// After a delivery: the delivered buffer's handle and what a frame reads of it.
+void prefetch(EVENT_HANDLE event, GC_ERROR rc, size_t delivered, Writer& out) {
+  DS_HANDLE stream = nullptr;
+  bool known = false;
+  if (rc == GC_ERR_SUCCESS && delivered >= sizeof(EVENT_NEW_BUFFER_DATA)) {
+    std::lock_guard<std::mutex> lock(regionsMutex);
+    auto found = newBufferEvents.find(event);
+    known = found != newBufferEvents.end();
+    if (known) stream = found->second;
+  }
+  out.put<uint8_t>(known);
+  if (!known) return;
+  EVENT_NEW_BUFFER_DATA data;
+  memcpy(&data, valueBuffer.data(), sizeof(data));
+  out.handle(data.BufferHandle);
+  for (BUFFER_INFO_CMD cmd : kPrefetched) {
+    unsigned char value[kPrefetchedSize] = {};
+    INFO_DATATYPE type = INFO_DATATYPE_UNKNOWN;
+    size_t size = sizeof(value);
+    GC_ERROR got = CALL(DSGetBufferInfo, stream, data.BufferHandle, cmd, &type, value, &size);
+    bool ok = got == GC_ERR_SUCCESS && size <= sizeof(value);
+    out.put<uint8_t>(ok).put<int32_t>(type).put<uint64_t>(ok ? size : 0);
+    out.blob(ok ? value : nullptr, ok ? size : 0);
+  }
+}
+
 void dispatch(Fn fn, Reader& in, Writer& out, int fd) {
   switch (fn) {
     case Fn::GCGetInfo: {
@@ -169,20 +198,39 @@ void dispatch(Fn fn, Reader& in, Writer& out, int fd) {
     case Fn::GCRegisterEvent: {
       auto h = in.handle();
       auto type = in.get<int32_t>();
-      return withOutput<EVENT_HANDLE>(
-          in, out, [&](EVENT_HANDLE* e) { return CALL(GCRegisterEvent, h, type, e); });
+      return withOutput<EVENT_HANDLE>(in, out, [&](EVENT_HANDLE* e) {
+        GC_ERROR rc = CALL(GCRegisterEvent, h, type, e);
+        if (rc == GC_ERR_SUCCESS && e != nullptr && type == EVENT_NEW_BUFFER) {
+          std::lock_guard<std::mutex> lock(regionsMutex);
+          newBufferEvents[*e] = h;
+        }
+        return rc;
+      });
     }
     case Fn::GCUnregisterEvent: {
       auto h = in.handle();
       auto type = in.get<int32_t>();
-      out.put<int32_t>(CALL(GCUnregisterEvent, h, type));
+      GC_ERROR rc = CALL(GCUnregisterEvent, h, type);
+      if (rc == GC_ERR_SUCCESS && type == EVENT_NEW_BUFFER) {
+        std::lock_guard<std::mutex> lock(regionsMutex);
+        for (auto it = newBufferEvents.begin(); it != newBufferEvents.end();) {
+          it = it->second == h ? newBufferEvents.erase(it) : std::next(it);
+        }
+      }
+      out.put<int32_t>(rc);
       return;
     }
     case Fn::EventGetData: {
       auto h = in.handle();
       auto timeout = in.get<uint64_t>();
-      return info(in, out,
-                  [&](auto, auto b, auto s) { return CALL(EventGetData, h, b, s, timeout); });
+      GC_ERROR rc = GC_ERR_ERROR;
+      size_t delivered = 0;
+      info(in, out, [&](auto, auto b, auto s) {
+        rc = CALL(EventGetData, h, b, s, timeout);
+        delivered = b != nullptr && s != nullptr ? *s : 0;
+        return rc;
+      });
+      return prefetch(h, rc, delivered, out);
     }
     case Fn::EventGetDataInfo: {
       auto h = in.handle();
@@ -544,7 +592,7 @@ int main(int argc, char** argv) {
   while (true) {
     std::vector<unsigned char> message;
     int fd = -1;
-    if (receiveMessage(3, message, fd) != Received::kMessage) break;
+    if (receiveMessage(3, message, fd, -1, false) != Received::kMessage) break;
     if (fd >= 0) std::thread(serve, fd).detach();
   }
   // The application closed the producer or is gone: what the producer's own

@@ -21,6 +21,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <set>
@@ -58,6 +59,17 @@ struct SharedBuffer {
   bool copies = false;  // filled in the shadow, copied to `base` on delivery
 };
 
+// What the helper read of a delivered buffer, until the buffer goes back.
+struct Prefetched {
+  DS_HANDLE stream = nullptr;
+  struct Value {
+    bool ok = false;
+    INFO_DATATYPE type = INFO_DATATYPE_UNKNOWN;
+    size_t size = 0;
+    unsigned char bytes[kPrefetchedSize] = {};
+  } values[std::size(kPrefetched)];
+};
+
 struct State {
   std::mutex mutex;
   std::condition_variable changed;
@@ -84,6 +96,7 @@ struct State {
   // Buffers by the helper's handle; events that deliver buffers.
   std::map<BUFFER_HANDLE, SharedBuffer> buffers;
   std::set<EVENT_HANDLE> newBufferEvents;
+  std::map<BUFFER_HANDLE, Prefetched> prefetched;
 
   ~State() { stop(); }
 
@@ -106,6 +119,7 @@ struct State {
     }
     buffers.clear();
     newBufferEvents.clear();
+    prefetched.clear();
     running = false;
   }
 };
@@ -371,6 +385,61 @@ void* sharedMemory(size_t size, int& fd) {
     return nullptr;
   }
   return p;
+}
+
+// Buffers of `stream` (all, when null) may change from now on.
+void forgetPrefetched(DS_HANDLE stream, BUFFER_HANDLE buffer = nullptr) {
+  State& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  if (buffer != nullptr) {
+    s.prefetched.erase(buffer);
+    return;
+  }
+  for (auto it = s.prefetched.begin(); it != s.prefetched.end();) {
+    it = it->second.stream == stream ? s.prefetched.erase(it) : std::next(it);
+  }
+}
+
+void readPrefetched(Reader& r, GC_ERROR) {
+  if (r.get<uint8_t>() == 0) return;
+  BUFFER_HANDLE buffer = r.handle();
+  Prefetched p;
+  for (auto& v : p.values) {
+    v.ok = r.get<uint8_t>() != 0;
+    v.type = r.get<int32_t>();
+    r.get<uint64_t>();
+    size_t n = 0;
+    const unsigned char* data = r.blob(n);
+    v.ok = v.ok && data != nullptr && n <= sizeof(v.bytes);
+    if (v.ok) {
+      memcpy(v.bytes, data, n);
+      v.size = n;
+    }
+  }
+  if (r.failed()) return;
+  State& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  auto known = s.buffers.find(buffer);
+  p.stream = known != s.buffers.end() ? known->second.stream : nullptr;
+  s.prefetched[buffer] = p;
+}
+
+// Answers a buffer info query from what came with the delivery, where it can.
+bool answerPrefetched(BUFFER_HANDLE buffer, BUFFER_INFO_CMD cmd, INFO_DATATYPE* type, void* value,
+                      size_t* size) {
+  size_t index = 0;
+  while (index < std::size(kPrefetched) && kPrefetched[index] != cmd) index++;
+  if (index == std::size(kPrefetched) || size == nullptr) return false;
+  State& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  auto found = s.prefetched.find(buffer);
+  if (found == s.prefetched.end()) return false;
+  const Prefetched::Value& v = found->second.values[index];
+  if (!v.ok || (value != nullptr && *size < v.size)) return false;
+  if (value != nullptr) memcpy(value, v.bytes, v.size);
+  *size = v.size;
+  if (type != nullptr) *type = v.type;
+  return true;
 }
 
 void forgetStream(DS_HANDLE stream) {
@@ -676,7 +745,7 @@ GC_ERROR GCUnregisterEvent(EVENTSRC_HANDLE hEventSrc, EVENT_TYPE iEventID) {
 GC_ERROR EventGetData(EVENT_HANDLE hEvent, void* pBuffer, size_t* piSize, uint64_t iTimeout) {
   Request q(Fn::EventGetData);
   q.w.handle(hEvent).put<uint64_t>(iTimeout);
-  GC_ERROR rc = info(q, nullptr, pBuffer, piSize, boundAfter(iTimeout));
+  GC_ERROR rc = info(q, nullptr, pBuffer, piSize, boundAfter(iTimeout), readPrefetched);
   if (rc == GC_ERR_SUCCESS && pBuffer != nullptr && piSize != nullptr &&
       *piSize >= sizeof(EVENT_NEW_BUFFER_DATA)) {
     // A buffer the helper could not share is copied out now that it is filled.
@@ -904,6 +973,7 @@ GC_ERROR DSAllocAndAnnounceBuffer(DS_HANDLE hDataStream, size_t iSize, void* pPr
 GC_ERROR DSFlushQueue(DS_HANDLE hDataStream, ACQ_QUEUE_TYPE iOperation) {
   Request q(Fn::DSFlushQueue);
   q.w.handle(hDataStream).put<int32_t>(iOperation);
+  forgetPrefetched(hDataStream);
   return simple(q);
 }
 
@@ -917,6 +987,7 @@ GC_ERROR DSStartAcquisition(DS_HANDLE hDataStream, ACQ_START_FLAGS iStartFlags,
 GC_ERROR DSStopAcquisition(DS_HANDLE hDataStream, ACQ_STOP_FLAGS iStopFlags) {
   Request q(Fn::DSStopAcquisition);
   q.w.handle(hDataStream).put<int32_t>(iStopFlags);
+  forgetPrefetched(hDataStream);
   return simple(q);
 }
 
@@ -936,6 +1007,7 @@ GC_ERROR DSGetBufferID(DS_HANDLE hDataStream, uint32_t iIndex, BUFFER_HANDLE* ph
 GC_ERROR DSClose(DS_HANDLE hDataStream) {
   Request q(Fn::DSClose);
   q.w.handle(hDataStream);
+  forgetPrefetched(hDataStream);
   GC_ERROR rc = simple(q);
   if (rc == GC_ERR_SUCCESS) forgetStream(hDataStream);
   return rc;
@@ -945,6 +1017,7 @@ GC_ERROR DSRevokeBuffer(DS_HANDLE hDataStream, BUFFER_HANDLE hBuffer, void** pBu
                         void** pPrivate) {
   Request q(Fn::DSRevokeBuffer);
   q.w.handle(hDataStream).handle(hBuffer);
+  forgetPrefetched(hDataStream, hBuffer);
   void* user = nullptr;
   GC_ERROR rc = forward(q, [&](Reader& r, GC_ERROR) { user = r.handle(); });
   if (rc != GC_ERR_SUCCESS) return rc;
@@ -968,11 +1041,16 @@ GC_ERROR DSRevokeBuffer(DS_HANDLE hDataStream, BUFFER_HANDLE hBuffer, void** pBu
 GC_ERROR DSQueueBuffer(DS_HANDLE hDataStream, BUFFER_HANDLE hBuffer) {
   Request q(Fn::DSQueueBuffer);
   q.w.handle(hDataStream).handle(hBuffer);
+  forgetPrefetched(hDataStream, hBuffer);
   return simple(q);
 }
 
 GC_ERROR DSGetBufferInfo(DS_HANDLE hDataStream, BUFFER_HANDLE hBuffer, BUFFER_INFO_CMD iInfoCmd,
                          INFO_DATATYPE* piType, void* pBuffer, size_t* piSize) {
+  if (answerPrefetched(hBuffer, iInfoCmd, piType, pBuffer, piSize)) {
+    ownError.set = false;
+    return GC_ERR_SUCCESS;
+  }
   Request q(Fn::DSGetBufferInfo);
   q.w.handle(hDataStream).handle(hBuffer).put<int32_t>(iInfoCmd);
   GC_ERROR rc = info(q, piType, pBuffer, piSize);

@@ -48,6 +48,29 @@ Received readAll(int socket, unsigned char* data, size_t size, int& fd) {
   }
   return Received::kMessage;
 }
+// One read of at most `size` bytes.
+Received readSome(int socket, unsigned char* data, size_t size, size_t& got, int& fd) {
+  while (true) {
+    iovec iov{data, size};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))];
+    msghdr msg{};
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof(control);
+    ssize_t n = recvmsg(socket, &msg, MSG_CMSG_CLOEXEC);
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0) return Received::kClosed;
+    if (n < 0) return Received::kBroken;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
+      if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_RIGHTS) {
+        memcpy(&fd, CMSG_DATA(c), sizeof(int));
+      }
+    }
+    got = static_cast<size_t>(n);
+    return Received::kMessage;
+  }
+}
 }  // namespace
 
 bool sendMessage(int socket, const std::vector<unsigned char>& payload, int fd) {
@@ -84,8 +107,8 @@ bool sendMessage(int socket, const std::vector<unsigned char>& payload, int fd) 
   return sendAll(socket, payload.data() + sent, payload.size() - sent);
 }
 
-Received receiveMessage(int socket, std::vector<unsigned char>& payload, int& fd,
-                        int64_t timeoutMs) {
+Received receiveMessage(int socket, std::vector<unsigned char>& payload, int& fd, int64_t timeoutMs,
+                        bool answered) {
   fd = -1;
   if (timeoutMs >= 0) {
     pollfd p{socket, POLLIN, 0};
@@ -96,15 +119,25 @@ Received receiveMessage(int socket, std::vector<unsigned char>& payload, int& fd
     if (ready == 0) return Received::kTimeout;
     if (ready < 0) return Received::kBroken;
   }
-  unsigned char header[sizeof(uint32_t)];
-  Received r = readAll(socket, header, sizeof(header), fd);
+  // Small messages, most of them, come in one read with their header.
+  unsigned char first[4096];
+  size_t got = 0;
+  Received r = readSome(socket, first, answered ? sizeof(first) : sizeof(uint32_t), got, fd);
   if (r != Received::kMessage) return r;
+  if (got < sizeof(uint32_t)) {
+    r = readAll(socket, first + got, sizeof(uint32_t) - got, fd);
+    if (r != Received::kMessage) return Received::kBroken;
+    got = sizeof(uint32_t);
+  }
   uint32_t length;
-  memcpy(&length, header, sizeof(length));
-  if (length > kMaxMessage) return Received::kBroken;
+  memcpy(&length, first, sizeof(length));
+  if (length > kMaxMessage || got - sizeof(length) > length) return Received::kBroken;
   payload.resize(length);
+  size_t have = got - sizeof(length);
+  if (have > 0) memcpy(payload.data(), first + sizeof(length), have);
   int extra = -1;
-  r = length == 0 ? Received::kMessage : readAll(socket, payload.data(), length, extra);
+  r = have == length ? Received::kMessage
+                     : readAll(socket, payload.data() + have, length - have, extra);
   if (extra >= 0) close(extra);
   return r == Received::kClosed ? Received::kBroken : r;
 }

@@ -27,6 +27,16 @@ enum class Fn : uint32_t {
 // GCGetLastError gives: the producer, the signal or exit status, its last words.
 constexpr GC_ERROR kProducerCrashed = GC_ERR_CUSTOM_ID - 100;
 
+// What a frame is read for after each delivery. The helper sends these along
+// with a new-buffer event, so that reading a frame costs no further round trips.
+constexpr BUFFER_INFO_CMD kPrefetched[] = {
+    BUFFER_INFO_FRAMEID,       BUFFER_INFO_TIMESTAMP,   BUFFER_INFO_TIMESTAMP_NS,
+    BUFFER_INFO_IS_INCOMPLETE, BUFFER_INFO_SIZE_FILLED, BUFFER_INFO_PAYLOADTYPE,
+    BUFFER_INFO_WIDTH,         BUFFER_INFO_HEIGHT,      BUFFER_INFO_PIXELFORMAT,
+    BUFFER_INFO_IMAGEOFFSET,   BUFFER_INFO_XPADDING};
+// The largest prefetched value.
+constexpr size_t kPrefetchedSize = 16;
+
 // A message cannot be larger than this; anything larger is a broken peer.
 constexpr uint32_t kMaxMessage = 1u << 28;
 
@@ -121,8 +131,10 @@ enum class Received { kMessage, kClosed, kTimeout, kBroken };
 
 // Receives one message into `payload`; `fd` gets an attached descriptor or -1.
 // `timeoutMs` < 0 waits without bound for the start of the message.
+// `answered`: the peer sends nothing more before this message is answered, so
+// the first read may take more than the header (one system call, not two).
 Received receiveMessage(int socket, std::vector<unsigned char>& payload, int& fd,
-                        int64_t timeoutMs = -1);
+                        int64_t timeoutMs = -1, bool answered = true);
 
 // The last `maxLines` lines of everything fed to it, for telling what a helper
 // said before it died.

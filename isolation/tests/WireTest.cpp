@@ -100,6 +100,29 @@ TEST(Wire, MessagesCarryDescriptorsAndTellTimeoutsAndClosedPeers) {
   EXPECT_FALSE(sendMessage(p.fd[1], big));
 }
 
+TEST(Wire, MessagesSentBackToBackStayApartWhenReadOneAtATime) {
+  Pair p;
+  int a = memfd_create("first", MFD_CLOEXEC), b = memfd_create("second", MFD_CLOEXEC);
+  Writer w;
+  w.put<uint32_t>(7);
+  ASSERT_TRUE(sendMessage(p.fd[0], {}, a));
+  ASSERT_TRUE(sendMessage(p.fd[0], w.bytes(), b));
+  std::vector<unsigned char> got;
+  int fd;
+  for (int expected : {a, b}) {
+    ASSERT_EQ(Received::kMessage, receiveMessage(p.fd[1], got, fd, -1, false));
+    struct stat x {
+    }, y{};
+    fstat(fd, &x);
+    fstat(expected, &y);
+    EXPECT_EQ(x.st_ino, y.st_ino);
+    close(fd);
+  }
+  EXPECT_EQ(w.bytes(), got);
+  close(a);
+  close(b);
+}
+
 TEST(Wire, AMessageCutShortIsBroken) {
   Pair p;
   uint32_t length = 100;
