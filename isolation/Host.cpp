@@ -32,6 +32,8 @@ struct Functions {
 #undef GRABKIT_ISOLATION_MEMBER
 };
 Functions P;
+// Why the producer did not load; every call then answers with it.
+std::string loadError;
 
 // The largest value one info query may answer; more is a broken request.
 constexpr uint64_t kMaxValue = 64u << 20;
@@ -534,6 +536,29 @@ void dispatch(Fn fn, Reader& in, Writer& out, int fd) {
   out.put<int32_t>(GC_ERR_NOT_IMPLEMENTED);
 }
 
+// The answers of a producer that did not load: GCInitLib fails, and the
+// application's loader reads the reason from GCGetLastError.
+void refuse(Fn fn, Reader& in, Writer& out) {
+  if (fn != Fn::GCGetLastError) {
+    out.put<int32_t>(fn == Fn::GCInitLib ? GC_ERR_ERROR : GC_ERR_NOT_INITIALIZED);
+    return;
+  }
+  in.get<uint8_t>();
+  info(in, out, [&](auto, auto b, auto s) -> GC_ERROR {
+    if (s == nullptr) return GC_ERR_INVALID_PARAMETER;
+    size_t need = loadError.size() + 1;
+    if (b == nullptr || *s < need) {
+      GC_ERROR rc = b == nullptr ? GC_ERR_SUCCESS : GC_ERR_BUFFER_TOO_SMALL;
+      *s = need;
+      return rc;
+    }
+    memcpy(b, loadError.c_str(), need);
+    *s = need;
+    return GC_ERR_SUCCESS;
+  });
+  out.put<int32_t>(GC_ERR_ERROR);
+}
+
 // One connection: requests in, answers out, until the application closes it.
 void serve(int socket) {
   std::vector<unsigned char> request;
@@ -546,6 +571,8 @@ void serve(int socket) {
     out.clear();
     if (in.failed() || fn >= Fn::kCount) {
       out.put<int32_t>(GC_ERR_INVALID_PARAMETER);
+    } else if (!loadError.empty()) {
+      refuse(fn, in, out);
     } else {
       dispatch(fn, in, out, fd);
     }
@@ -581,13 +608,15 @@ int main(int argc, char** argv) {
   closeInheritedDescriptors();
   void* library = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr) {
-    fprintf(stderr, "grabkit-producer-host: cannot load %s: %s\n", argv[1], dlerror());
-    return 3;
-  }
+    const char* reason = dlerror();
+    loadError = std::string("cannot load ") + argv[1] + ": " + (reason != nullptr ? reason : "");
+  } else {
 #define GRABKIT_ISOLATION_RESOLVE(name, params) \
   P.name = reinterpret_cast<P##name>(dlsym(library, #name));
-  GRABKIT_GENTL_FUNCTIONS(GRABKIT_ISOLATION_RESOLVE)
+    GRABKIT_GENTL_FUNCTIONS(GRABKIT_ISOLATION_RESOLVE)
 #undef GRABKIT_ISOLATION_RESOLVE
+    if (P.GCInitLib == nullptr) loadError = std::string(argv[1]) + " is no GenTL producer";
+  }
   // Descriptor 3 brings one socket per thread of the application.
   while (true) {
     std::vector<unsigned char> message;

@@ -144,7 +144,10 @@ public final class Producer extends Owner {
       try {
         library = GenTLProducer.open(isolated.shim());
       } catch (GenTLException e) {
-        throw Calls.named("GCInitLib", e);
+        if (ProducerCrashedException.isCrash(e)) {
+          throw Calls.named("GCInitLib", e);
+        }
+        throw naming(e, isolated.shim().toString(), real.toString());
       }
       Loaded loaded;
       try {
@@ -162,6 +165,22 @@ public final class Producer extends Owner {
     } catch (RuntimeException e) {
       isolated.close();
       throw e;
+    }
+  }
+
+  /** The same failure, naming the producer the user gave instead of its stand-in. */
+  private static GenTLException naming(GenTLException e, String standIn, String producer) {
+    String text = e.getMessage() == null ? "" : e.getMessage();
+    if (!text.contains(standIn)) {
+      return e;
+    }
+    try {
+      GenTLException copy =
+          e.getClass().getConstructor(String.class).newInstance(text.replace(standIn, producer));
+      copy.initCause(e);
+      return copy;
+    } catch (ReflectiveOperationException | RuntimeException unexpected) {
+      return e;
     }
   }
 
