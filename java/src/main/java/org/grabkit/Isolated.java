@@ -29,6 +29,8 @@ final class Isolated implements AutoCloseable {
   static final String HELPER = "grabkit-producer-host";
   /** Milliseconds a call may take before its helper counts as hung; 0 turns the watchdog off. */
   static final String WATCHDOG_PROPERTY = "grabkit.isolation.watchdog.ms";
+  /** Where frame buffers are shared from, instead of {@code /dev/shm}. */
+  static final String SHARED_DIR_PROPERTY = "grabkit.isolation.shm.dir";
 
   private static final Path SHARED_MEMORY = Path.of("/dev/shm");
   private static final Set<PosixFilePermission> OWNER_RW =
@@ -96,16 +98,19 @@ final class Isolated implements AutoCloseable {
 
   /**
    * Memory for a frame buffer that the helper can share: a mapping of a file in {@code /dev/shm}
-   * (or the temporary directory), which the isolating producer recognises and hands to the helper.
+   * (or the temporary directory, or {@value #SHARED_DIR_PROPERTY}), which the isolating producer recognises and hands to the helper.
    * The file's pages are written once here, so that a full file system fails now rather than with
    * a fault when the camera writes. Delete {@link SharedMemory#file()} once the buffer is announced;
    * the mapping lives on until the buffer is garbage.
    */
   static SharedMemory sharedMemory(int size) throws IOException {
+    String configured = System.getProperty(SHARED_DIR_PROPERTY);
     Path dir =
-        Files.isDirectory(SHARED_MEMORY) && Files.isWritable(SHARED_MEMORY)
-            ? SHARED_MEMORY
-            : Path.of(System.getProperty("java.io.tmpdir"));
+        configured != null
+            ? Path.of(configured)
+            : Files.isDirectory(SHARED_MEMORY) && Files.isWritable(SHARED_MEMORY)
+                ? SHARED_MEMORY
+                : Path.of(System.getProperty("java.io.tmpdir"));
     Path file =
         Files.createTempFile(dir, "grabkit-frame-", "", PosixFilePermissions.asFileAttribute(OWNER_RW));
     try (FileChannel channel =

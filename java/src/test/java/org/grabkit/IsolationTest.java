@@ -35,6 +35,7 @@ class IsolationTest {
   @AfterEach
   void noHelperOutlivesItsProducer() throws IOException {
     System.clearProperty(Isolated.WATCHDOG_PROPERTY);
+    System.clearProperty(Isolated.SHARED_DIR_PROPERTY);
     assertEquals(List.of(), helpers(ProcessHandle.current()), "helpers (or zombies) left behind");
   }
 
@@ -58,13 +59,18 @@ class IsolationTest {
     }
   }
 
-  @Test
-  void tenThousandIsolatedFramesAreBitExact() {
+  /** Buffers the helper fills in place, and (where no memory can be shared) copies. */
+  @ParameterizedTest
+  @CsvSource({"shared, 10000", "copied, 1000"})
+  void isolatedFramesAreBitExact(String memory, int count) {
+    if (memory.equals("copied")) {
+      System.setProperty(Isolated.SHARED_DIR_PROPERTY, "/nonexistent/grabkit");
+    }
     try (Producer producer = Producer.open(Producers.simulated(), Isolation.PROCESS);
         Camera camera = Sim.small(producer, "SimCam0", PixelFormat.MONO8);
         Acquisition acq = camera.openStream().start(8)) {
       long previous = -1;
-      for (int i = 0; i < 10_000; i++) {
+      for (int i = 0; i < count; i++) {
         try (Frame frame = acq.next(Duration.ofSeconds(5))) {
           Sim.assertPattern(frame);
           long id = frame.frameId().orElseThrow();
@@ -72,8 +78,40 @@ class IsolationTest {
           previous = id;
         }
       }
-      assertEquals(10_000, acq.framesDelivered());
+      assertEquals(count, acq.framesDelivered());
       assertEquals(0, acq.incompleteFrames());
+    }
+  }
+
+  @Test
+  void aWaitInOneThreadHoldsUpNoCallOfAnother() throws Exception {
+    try (Producer producer = Producer.open(Producers.simulated(), Isolation.PROCESS);
+        Camera camera = producer.openCamera("SimCam0")) {
+      camera.features().setEnum("TriggerMode", "On"); // no frame comes without a trigger
+      try (Acquisition acq = camera.openStream().start(2)) {
+        java.util.concurrent.CompletableFuture<Throwable> waiting =
+            java.util.concurrent.CompletableFuture.supplyAsync(
+                () -> {
+                  try {
+                    acq.next(Duration.ofSeconds(30)).close();
+                    return null;
+                  } catch (RuntimeException e) {
+                    return e;
+                  }
+                });
+        Thread.sleep(200);
+        // Calls on a connection shared with the wait would come back after it, in 30 s.
+        assertTimeoutPreemptively(
+            Duration.ofSeconds(10),
+            () -> {
+              for (int i = 0; i < 100; i++) {
+                assertEquals(640, camera.readInt(Sim.WIDTH));
+              }
+            });
+        assertTrue(!waiting.isDone(), "the wait is still inside the producer");
+        acq.close(); // ends the wait in the other thread
+        assertTrue(waiting.get(10, TimeUnit.SECONDS) instanceof IllegalStateException);
+      }
     }
   }
 
