@@ -91,11 +91,23 @@ public final class Acquisition implements AutoCloseable {
     this.frames = new Frame[bufferCount];
     this.handles = new int[bufferCount];
     this.held = new boolean[bufferCount];
+    // An isolated producer's helper fills memory that it shares with the JVM: no copy per frame.
+    boolean isolated = owner.camera().producer().isolation() == Isolation.PROCESS;
     try {
       for (int i = 0; i < bufferCount; i++) {
-        ByteBuffer memory = ByteBuffer.allocateDirect(payloadSize).order(ByteOrder.LITTLE_ENDIAN);
+        Isolated.SharedMemory shared = isolated ? sharedMemory(payloadSize) : null;
+        ByteBuffer memory =
+            shared != null
+                ? shared.memory()
+                : ByteBuffer.allocateDirect(payloadSize).order(ByteOrder.LITTLE_ENDIAN);
         int user = i;
-        buffers[i] = Calls.call("DSAnnounceBuffer", () -> stream.announceBuffer(memory, user));
+        try {
+          buffers[i] = Calls.call("DSAnnounceBuffer", () -> stream.announceBuffer(memory, user));
+        } finally {
+          if (shared != null) {
+            deleteQuietly(shared.file());
+          }
+        }
         frames[i] = new Frame(this, i, buffers[i], memory);
         handles[i] = buffers[i].getHandle();
         check("queue buffer", stream.queueBuffer(buffers[i], false));
@@ -630,6 +642,23 @@ public final class Acquisition implements AutoCloseable {
       step.run();
     } catch (GenTLException | IllegalStateException e) {
       // Tearing down: the stream's close below frees what the producer still holds.
+    }
+  }
+
+  /** Shared memory for a buffer, or null where none can be had (the helper then copies). */
+  private static Isolated.SharedMemory sharedMemory(int size) {
+    try {
+      return Isolated.sharedMemory(size);
+    } catch (java.io.IOException e) {
+      return null;
+    }
+  }
+
+  private static void deleteQuietly(java.nio.file.Path file) {
+    try {
+      java.nio.file.Files.deleteIfExists(file);
+    } catch (java.io.IOException e) {
+      // Left in the temporary directory; the mapping works either way.
     }
   }
 

@@ -37,6 +37,12 @@ final class Calls {
     if (text.startsWith(operation + ": ")) {
       return e;
     }
+    if (ProducerCrashedException.isCrash(e) && !(e instanceof ProducerCrashedException)) {
+      // An isolated producer's helper died: the one failure that callers treat apart.
+      GenTLException crash = new ProducerCrashedException(operation + ": " + text);
+      crash.initCause(e);
+      return crash;
+    }
     try {
       GenTLException copy =
           e.getClass().getConstructor(String.class).newInstance(operation + ": " + text);

@@ -42,6 +42,10 @@ public final class Camera extends Owner {
     }
   }
 
+  Producer producer() {
+    return producer;
+  }
+
   /** @return the device as its interface listed it when it was opened */
   public DeviceEntry info() {
     return entry;

@@ -13,6 +13,7 @@ import java.util.function.Function;
 import java.util.function.Supplier;
 import java.util.stream.Collectors;
 import org.grabkit.gentl.DeviceInfo;
+import org.grabkit.gentl.GenTLException;
 import org.grabkit.gentl.GenTLProducer;
 import org.grabkit.gentl.InterfaceInfo;
 import org.grabkit.gentl.TLInterface;
@@ -36,6 +37,8 @@ public final class Producer extends Owner {
     final GenTLProducer library;
     final TransportLayer system;
     final Map<String, TLInterface> openInterfaces = new LinkedHashMap<>();
+    // The helper's files, for an isolated load.
+    Isolated isolated;
     org.grabkit.gentl.Port systemPort;
     java.util.Optional<org.grabkit.features.NodeMap> features;
     int users = 1;
@@ -46,16 +49,17 @@ public final class Producer extends Owner {
     }
   }
 
-  private static final Map<Path, Loaded> LOADED = new java.util.HashMap<>();
+  // By real path; an isolated load has a key of its own, as it has a helper process of its own.
+  private static final Map<Object, Loaded> LOADED = new java.util.HashMap<>();
 
   private final Path path;
-  private final Path key;
+  private final Object key;
   private final Loaded loaded;
   private final GenTLProducer library;
   private final TransportLayer system;
   private final Map<String, TLInterface> openInterfaces;
 
-  private Producer(Path path, Path key, Loaded loaded) {
+  private Producer(Path path, Object key, Loaded loaded) {
     this.path = path;
     this.key = key;
     this.loaded = loaded;
@@ -65,7 +69,8 @@ public final class Producer extends Owner {
   }
 
   /**
-   * Loads a producer and opens its system module.
+   * Loads a producer, where {@link Isolation#configured()} says (in the JVM unless configured
+   * otherwise), and opens its system module.
    *
    * @param path the producer file
    * @return the producer
@@ -77,17 +82,43 @@ public final class Producer extends Owner {
    * @see Producers#loadAll(List)
    */
   public static Producer open(Path path) {
+    return open(path, Isolation.configured());
+  }
+
+  /**
+   * Loads a producer in the JVM or in a helper process of its own and opens its system module.
+   * Each isolated open starts a helper of its own; everything else works as in the JVM.
+   *
+   * @param path the producer file
+   * @param isolation where the producer's code runs
+   * @return the producer
+   * @throws UncheckedIOException with a {@link NoSuchFileException} if there is no such file
+   * @throws org.grabkit.gentl.LoadLibraryException if the file is no loadable producer, or its
+   *     {@code GCInitLib} fails; nothing stays loaded then
+   * @throws ProducerCrashedException if the isolated producer's helper dies while loading it
+   * @throws org.grabkit.gentl.GenTLException naming {@code TLOpen} if the system does not open
+   */
+  public static Producer open(Path path, Isolation isolation) {
+    return open(path, isolation, List.of());
+  }
+
+  /** {@link #open(Path, Isolation)}, the helper getting {@code NAME=value} entries in its environment. */
+  static Producer open(Path path, Isolation isolation, List<String> helperEnvironment) {
     Path file = path.toAbsolutePath().normalize();
     if (!Files.isRegularFile(file)) {
       throw new UncheckedIOException(
           "No such producer file: " + file, new NoSuchFileException(file.toString()));
     }
-    Path key;
+    Path real;
     try {
-      key = file.toRealPath();
+      real = file.toRealPath();
     } catch (java.io.IOException e) {
-      key = file;
+      real = file;
     }
+    if (isolation == Isolation.PROCESS) {
+      return openIsolated(file, real, helperEnvironment);
+    }
+    Path key = real;
     synchronized (LOADED) {
       Loaded shared = LOADED.get(key);
       if (shared != null) {
@@ -104,6 +135,58 @@ public final class Producer extends Owner {
       LOADED.put(key, shared);
       return new Producer(file, key, shared);
     }
+  }
+
+  private static Producer openIsolated(Path file, Path real, List<String> helperEnvironment) {
+    Isolated isolated = Isolated.prepare(real, helperEnvironment);
+    try {
+      GenTLProducer library;
+      try {
+        library = GenTLProducer.open(isolated.shim());
+      } catch (GenTLException e) {
+        if (ProducerCrashedException.isCrash(e)) {
+          throw Calls.named("GCInitLib", e);
+        }
+        throw naming(e, isolated.shim().toString(), real.toString());
+      }
+      Loaded loaded;
+      try {
+        loaded = new Loaded(library, Calls.call("TLOpen", library::openTransportLayer));
+      } catch (RuntimeException e) {
+        library.close();
+        throw e;
+      }
+      loaded.isolated = isolated;
+      Object key = new Object();
+      synchronized (LOADED) {
+        LOADED.put(key, loaded);
+      }
+      return new Producer(file, key, loaded);
+    } catch (RuntimeException e) {
+      isolated.close();
+      throw e;
+    }
+  }
+
+  /** The same failure, naming the producer the user gave instead of its stand-in. */
+  private static GenTLException naming(GenTLException e, String standIn, String producer) {
+    String text = e.getMessage() == null ? "" : e.getMessage();
+    if (!text.contains(standIn)) {
+      return e;
+    }
+    try {
+      GenTLException copy =
+          e.getClass().getConstructor(String.class).newInstance(text.replace(standIn, producer));
+      copy.initCause(e);
+      return copy;
+    } catch (ReflectiveOperationException | RuntimeException unexpected) {
+      return e;
+    }
+  }
+
+  /** @return where the producer's code runs */
+  public Isolation isolation() {
+    return loaded.isolated != null ? Isolation.PROCESS : Isolation.IN_PROCESS;
   }
 
   /**
@@ -269,7 +352,13 @@ public final class Producer extends Owner {
       try {
         system.close();
       } finally {
-        library.close();
+        try {
+          library.close();
+        } finally {
+          if (loaded.isolated != null) {
+            loaded.isolated.close();
+          }
+        }
       }
     }
   }

@@ -83,6 +83,17 @@ public final class Producers {
    * @see #loadAll(List)
    */
   public static LoadedProducers loadAll(String pathList) {
+    return loadAll(pathList, Isolation.configured());
+  }
+
+  /**
+   * {@link #loadAll(String)} with every producer loaded where {@code isolation} says.
+   *
+   * @param pathList entries separated by {@code :}; {@code null} or blank loads nothing
+   * @param isolation where the producers' code runs
+   * @return the loaded producers and the failures
+   */
+  public static LoadedProducers loadAll(String pathList, Isolation isolation) {
     List<Path> entries = new ArrayList<>();
     if (pathList != null) {
       for (String entry : pathList.split(File.pathSeparator)) {
@@ -91,7 +102,7 @@ public final class Producers {
         }
       }
     }
-    return loadAll(entries);
+    return loadAll(entries, isolation);
   }
 
   /**
@@ -106,6 +117,17 @@ public final class Producers {
    *     (e.g. {@code file too short (ID: -10001)})
    */
   public static LoadedProducers loadAll(List<Path> entries) {
+    return loadAll(entries, Isolation.configured());
+  }
+
+  /**
+   * {@link #loadAll(List)} with every producer loaded where {@code isolation} says.
+   *
+   * @param entries files and directories
+   * @param isolation where the producers' code runs
+   * @return the loaded producers and the failures
+   */
+  public static LoadedProducers loadAll(List<Path> entries, Isolation isolation) {
     List<Producer> loaded = new ArrayList<>();
     List<LoadFailure> failures = new ArrayList<>();
     Set<Path> seen = new HashSet<>();
@@ -130,7 +152,7 @@ public final class Producers {
           if (!seen.add(file.toRealPath())) {
             continue;
           }
-          loaded.add(Producer.open(file));
+          loaded.add(Producer.open(file, isolation));
         } catch (IOException | UncheckedIOException | GenTLException e) {
           failures.add(new LoadFailure(file, reason(file, e.getMessage())));
         }

@@ -12,6 +12,7 @@ import java.util.NoSuchElementException;
 import java.util.Optional;
 import java.util.Set;
 import org.grabkit.AcquisitionInterruptedException;
+import org.grabkit.Isolation;
 import org.grabkit.features.FeatureException;
 import org.grabkit.gentl.GenTLException;
 import org.grabkit.gentl.TimeoutException;
@@ -34,6 +35,8 @@ public final class Main {
           new XmlCommand());
   private static final Set<String> GLOBAL_VALUED = Set.of("--cti");
   private static final Set<String> HELP = Set.of("--help", "-h");
+  // Producers in helper processes, for every command.
+  private static final String ISOLATED = "--isolated";
 
   private Main() {}
 
@@ -73,6 +76,7 @@ public final class Main {
       Set<String> valued = new HashSet<>(GLOBAL_VALUED);
       command.ifPresent(c -> valued.addAll(c.valued()));
       Set<String> flags = new HashSet<>(HELP);
+      flags.add(ISOLATED);
       command.ifPresent(c -> flags.addAll(c.flags()));
       Options options = Options.parse(rest, valued, flags);
       if (options.has("--help") || options.has("-h")) {
@@ -85,7 +89,14 @@ public final class Main {
                 ? "no command given"
                 : "unknown command '" + options.positional().get(0) + "'");
       }
-      Session session = new Session(out, err, terminal, env, options.value("--cti"));
+      Session session =
+          new Session(
+              out,
+              err,
+              terminal,
+              env,
+              options.value("--cti"),
+              options.has(ISOLATED) ? Isolation.PROCESS : Isolation.configured());
       return command.get().run(options, session);
     } catch (CliException e) {
       err.println("grabkit: " + e.getMessage());
@@ -158,7 +169,9 @@ public final class Main {
     return text.append(
             "\nProducers: --cti PATH (a .cti file or a directory of them), else the files and\n"
                 + "directories listed in GENICAM_GENTL64_PATH (':'-separated), else the simulated\n"
-                + "camera in the jar.\n"
+                + "camera in the jar. --isolated runs each producer in a helper process, so that\n"
+                + "a producer that crashes ends the command with an error, not the JVM (default:\n"
+                + "in the JVM, unless grabkit.isolation or GRABKIT_ISOLATION is 'process').\n"
                 + "Exit codes:\n"
                 + "  0    success\n"
                 + "  1    the camera or producer failed (or refused a value)\n"

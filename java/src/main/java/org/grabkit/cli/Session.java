@@ -16,6 +16,7 @@ import org.grabkit.Camera;
 import org.grabkit.CameraEntry;
 import org.grabkit.Cameras;
 import org.grabkit.DeviceEntry;
+import org.grabkit.Isolation;
 import org.grabkit.LoadFailure;
 import org.grabkit.LoadedProducers;
 import org.grabkit.Producers;
@@ -28,6 +29,7 @@ final class Session {
   final boolean terminal;
   private final Map<String, String> env;
   private final Optional<String> cti;
+  private final Isolation isolation;
 
   Session(
       PrintStream out,
@@ -35,11 +37,23 @@ final class Session {
       boolean terminal,
       Map<String, String> env,
       Optional<String> cti) {
+    this(out, err, terminal, env, cti, Isolation.configured());
+  }
+
+  /** A session whose producers run where {@code isolation} says (--isolated: in helpers). */
+  Session(
+      PrintStream out,
+      PrintStream err,
+      boolean terminal,
+      Map<String, String> env,
+      Optional<String> cti,
+      Isolation isolation) {
     this.out = out;
     this.err = err;
     this.terminal = terminal;
     this.env = env;
     this.cti = cti;
+    this.isolation = isolation;
   }
 
   /**
@@ -53,13 +67,13 @@ final class Session {
       if (!Files.exists(path)) {
         throw new CliException(CliException.NOT_FOUND, "no such producer file: " + path);
       }
-      return nonEmpty(Producers.loadAll(List.of(path)), "--cti " + path);
+      return nonEmpty(Producers.loadAll(List.of(path), isolation), "--cti " + path);
     }
     String list = env.get(Producers.ENVIRONMENT_VARIABLE);
     if (list != null && !list.isBlank()) {
-      return nonEmpty(Producers.loadAll(list), Producers.ENVIRONMENT_VARIABLE);
+      return nonEmpty(Producers.loadAll(list, isolation), Producers.ENVIRONMENT_VARIABLE);
     }
-    return Producers.loadAll(List.of(Producers.simulated()));
+    return Producers.loadAll(List.of(Producers.simulated()), isolation);
   }
 
   /**
