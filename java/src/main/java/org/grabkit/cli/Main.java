@@ -157,7 +157,9 @@ public final class Main {
     }
     return text.append(
             "\nProducers: --cti PATH (a .cti file or a directory of them), else the files and\n"
-                + "directories listed in GENICAM_GENTL64_PATH (':'-separated), else the simulated\n"
+                + "directories listed in GENICAM_GENTL64_PATH ('"
+                + java.io.File.pathSeparator
+                + "'-separated), else the simulated\n"
                 + "camera in the jar.\n"
                 + "Exit codes:\n"
                 + "  0    success\n"
