@@ -1,7 +1,8 @@
 # Fails unless the module exports exactly EXPECTED functions: the GenTL entry
 # points and nothing else (the tests resolve all of them by name). A Windows
 # DLL (WINDOWS true, OBJDUMP its objdump) must also import nothing but
-# Windows' own libraries, so that it needs no file beside it.
+# Windows' own libraries, so that it needs no file beside it; without
+# EXPECTED only that is checked.
 if(WINDOWS)
   execute_process(COMMAND ${OBJDUMP} -p ${CTI} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
   if(NOT rc EQUAL 0)
@@ -15,6 +16,10 @@ if(WINDOWS)
       message(FATAL_ERROR "${CTI} imports ${dll}, which is not part of Windows")
     endif()
   endforeach()
+  if(NOT DEFINED EXPECTED)
+    message(STATUS "${CTI} imports only Windows' own libraries")
+    return()
+  endif()
   # The export table's name list: "[ordinal] name" lines after its heading.
   string(REGEX REPLACE ".*\\[Ordinal/Name Pointer\\] Table[^\n]*\n" "" names "${dump}")
   string(FIND "${names}" "\n\n" end)
