@@ -7,7 +7,9 @@
 #                   a seconds-long run of the benchmark suite to show that it still runs
 #   ./run.sh bench  build and run the benchmark suite against FFM, JNA and C++; prints one table
 #                   of ratios and writes it to docs/benchmarks.md (--quick: a seconds-long run)
-# Each installs the Debian packages it lacks (as root, through apt-get).
+# Each installs the Debian packages it lacks (as root, through apt-get): the jar's Linux aarch64
+# and Windows x86-64 files come from Debian's cross compilers, and the tests run the cross-built
+# native tests under qemu-aarch64 and Wine.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -29,11 +31,15 @@ need_packages() {
   fi
 }
 
+# What the jar's cross builds need; the tests also need the emulators.
+cross_packages=(g++-mingw-w64-x86-64-posix g++-aarch64-linux-gnu googletest)
+emulator_packages=(qemu-user wine64)
+
 mvn_batch() { mvn -B -ntp -f java/pom.xml "$@"; }
 
 case "${1:-}" in
   main)
-    need_packages libgtest-dev
+    need_packages libgtest-dev "${cross_packages[@]}"
     # The build's own output only matters when it fails.
     mkdir -p build
     if ! mvn_batch -q package -DskipTests >build/main-build.log 2>&1; then
@@ -47,10 +53,11 @@ case "${1:-}" in
     exec bin/grabkit "$@"
     ;;
   test)
-    need_packages libgtest-dev clang-format
+    need_packages libgtest-dev clang-format "${cross_packages[@]}" "${emulator_packages[@]}"
     echo "== clang-format"
     git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
-    echo "== build, native tests (ASan/UBSan), JUnit (-Xcheck:jni; release, then ASan/UBSan)"
+    echo "== build, native tests (ASan/UBSan; aarch64 under qemu, Windows under Wine),"
+    echo "   JUnit (-Xcheck:jni; release, then ASan/UBSan)"
     mvn_batch verify
     if grep -rl "WARNING in native method" java/target/surefire-reports \
       java/target/surefire-reports-sanitized 2>/dev/null; then
@@ -58,6 +65,8 @@ case "${1:-}" in
       exit 1
     fi
     echo "== no JNI warnings"
+    echo "== the jar's platforms"
+    jar tf java/target/grabkit.jar | grep -E 'gentl/native/[^/]+/.' | sed 's/^/  /'
     echo "== benchmark suite, smoke run (figures not kept)"
     "$0" bench --quick >build/bench-smoke.log 2>&1 || {
       cat build/bench-smoke.log >&2
@@ -67,7 +76,7 @@ case "${1:-}" in
     echo "benchmark suite runs"
     ;;
   bench)
-    need_packages libgtest-dev
+    need_packages libgtest-dev "${cross_packages[@]}"
     shift
     quick=()
     markdown=docs/benchmarks.md

@@ -10,6 +10,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "../platform/Export.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -449,7 +451,6 @@ GRABKIT_GENTL_FUNCTIONS(GRABKIT_GENTL_POINTER_TYPE)
 
 // Prototypes for producers that define the functions. The consumer never
 // links against them; it resolves every entry at run time.
-#define GRABKIT_GENTL_EXPORT __attribute__((visibility("default")))
 #define GRABKIT_GENTL_PROTOTYPE(name, params) GRABKIT_GENTL_EXPORT GC_ERROR name params;
 GRABKIT_GENTL_FUNCTIONS(GRABKIT_GENTL_PROTOTYPE)
 #undef GRABKIT_GENTL_PROTOTYPE

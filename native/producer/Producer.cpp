@@ -1,7 +1,5 @@
 #include "Producer.h"
 
-#include <dlfcn.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -9,6 +7,7 @@
 
 #include "../diag/Trace.h"
 #include "../jni/Handles.h"
+#include "../platform/Platform.h"
 
 namespace Grabkit {
 
@@ -37,21 +36,13 @@ thread_local const std::shared_ptr<ProducerFunctions>* scopedProducer = nullptr;
 
 // One standard-error line per missing function, in resolution order.
 void resolve(ProducerFunctions& p) {
-#define GRABKIT_RESOLVE(name, params)                                     \
-  p.entries.name = reinterpret_cast<P##name>(dlsym(p.module, #name));     \
-  if (p.entries.name == nullptr) {                                        \
-    std::cerr << "GenTL producer does not implement " #name << std::endl; \
+#define GRABKIT_RESOLVE(name, params)                                                \
+  p.entries.name = reinterpret_cast<P##name>(Platform::findSymbol(p.module, #name)); \
+  if (p.entries.name == nullptr) {                                                   \
+    std::cerr << "GenTL producer does not implement " #name << std::endl;            \
   }
   GRABKIT_GENTL_FUNCTIONS(GRABKIT_RESOLVE)
 #undef GRABKIT_RESOLVE
-}
-
-// dlerror() without the path it repeats at its start.
-std::string loaderReason(const std::string& path) {
-  const char* error = dlerror();
-  std::string reason = error == nullptr ? "unknown reason" : error;
-  if (reason.compare(0, path.size() + 2, path + ": ") == 0) reason.erase(0, path.size() + 2);
-  return reason;
 }
 
 // Takes `p` out of the current slot if it is there; closing it is the
@@ -213,7 +204,7 @@ void ProducerFunctions::unmap() {
   }
   // A failed load over this one took its module handle.
   if (m == nullptr) return;
-  if (dlclose(m) != 0) throw LoadLibraryException("Could not free library");
+  if (!Platform::closeLibrary(m)) throw LoadLibraryException("Could not free library");
   std::lock_guard<std::mutex> lock(mutex_);
   module = nullptr;
 }
@@ -229,7 +220,7 @@ std::shared_ptr<ProducerFunctions> currentProducer() {
 
 int32_t GCInitLib(std::string path) {
   trace("GCInitLib()");
-  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* module = Platform::openLibrary(path);
   if (module == nullptr) {
     std::shared_ptr<ProducerFunctions> p = currentProducer();
     if (p) {
@@ -281,10 +272,10 @@ struct ProducerLoader {
 
 std::shared_ptr<ProducerFunctions> ProducerLoader::strict(const std::string& path,
                                                           const std::string& real) {
-  dlerror();
-  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* module = Platform::openLibrary(path);
   if (module == nullptr) {
-    throw LoadLibraryException("Failed to load CTI file " + path + ": " + loaderReason(path));
+    throw LoadLibraryException("Failed to load CTI file " + path + ": " +
+                               Platform::loadError(path));
   }
   auto p = std::make_shared<ProducerFunctions>(path);
   p->module = module;
@@ -292,8 +283,8 @@ std::shared_ptr<ProducerFunctions> ProducerLoader::strict(const std::string& pat
   p->realPath = real;
   // Any shared library loads; only one with a GCInitLib is worth the lines
   // about the functions it lacks.
-  if (dlsym(module, "GCInitLib") == nullptr) {
-    dlclose(module);
+  if (Platform::findSymbol(module, "GCInitLib") == nullptr) {
+    Platform::closeLibrary(module);
     throw LoadLibraryException("Failed to load CTI file " + path +
                                ": it has no GCInitLib, so it is no GenTL producer");
   }
@@ -302,7 +293,7 @@ std::shared_ptr<ProducerFunctions> ProducerLoader::strict(const std::string& pat
   if (code != GC_ERR_SUCCESS) {
     std::string text = lastErrorText(*p);
     p->closing_ = true;
-    dlclose(module);
+    Platform::closeLibrary(module);
     p->module = nullptr;
     throw LoadLibraryException("GenTL producer " + path + " failed to initialise with code " +
                                std::to_string(code) + (text.empty() ? "" : ": " + text));
@@ -312,9 +303,7 @@ std::shared_ptr<ProducerFunctions> ProducerLoader::strict(const std::string& pat
 }
 
 std::shared_ptr<ProducerFunctions> openProducer(const std::string& path) {
-  char* resolved = realpath(path.c_str(), nullptr);
-  std::string real = resolved != nullptr ? resolved : path;
-  free(resolved);
+  const std::string real = Platform::realPath(path);
   std::lock_guard<std::mutex> lock(currentMutex);
   if (current && current->inited() && current->path == path) {
     throw LoadLibraryException("GenTL producer " + path +

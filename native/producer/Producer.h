@@ -81,7 +81,7 @@ class ProducerFunctions : public std::enable_shared_from_this<ProducerFunctions>
   void forgetStream(DS_HANDLE stream);
 
  private:
-  // Releases the file; throws LoadLibraryException when dlclose fails.
+  // Releases the file; throws LoadLibraryException when the system refuses.
   void unmap();
 
   // Calls count themselves in and out without the mutex: a call increments

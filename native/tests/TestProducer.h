@@ -3,7 +3,6 @@
 #ifndef GRABKIT_TESTS_TESTPRODUCER_H
 #define GRABKIT_TESTS_TESTPRODUCER_H
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -11,15 +10,16 @@
 
 #include "GenTL.h"
 #include "TestControl.h"
+#include "platform/Platform.h"
 
 class TestProducer {
  public:
   explicit TestProducer(const char* path = GRABKIT_TEST_CTI)
-      : module_(dlopen(path, RTLD_NOW | RTLD_LOCAL)) {
-    EXPECT_NE(module_, nullptr) << dlerror();
+      : module_(Grabkit::Platform::openLibrary(path)) {
+    EXPECT_NE(module_, nullptr) << Grabkit::Platform::loadError(path);
     reset();
   }
-  ~TestProducer() { dlclose(module_); }
+  ~TestProducer() { Grabkit::Platform::closeLibrary(module_); }
   TestProducer(const TestProducer&) = delete;
   TestProducer& operator=(const TestProducer&) = delete;
 
@@ -53,7 +53,7 @@ class TestProducer {
   }
   template <typename F>
   F fn(const char* name) {
-    return reinterpret_cast<F>(dlsym(module_, name));
+    return reinterpret_cast<F>(Grabkit::Platform::findSymbol(module_, name));
   }
   void* module_;
 };

@@ -1,9 +1,5 @@
 #include "modules.h"
 
-#include <dlfcn.h>
-#include <limits.h>
-#include <stdlib.h>
-
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -12,6 +8,7 @@
 #include <cstring>
 
 #include "error.h"
+#include "platform/Platform.h"
 #include "registers.h"
 #include "stream.h"
 
@@ -21,6 +18,8 @@
 
 namespace grabkit::sim {
 namespace {
+
+constexpr double kPi = 3.14159265358979323846;
 
 // Not in our GenTL declarations: the value of TL_INFO_CHAR_ENCODING for ASCII text.
 constexpr int32_t kCharEncodingAscii = 0;
@@ -144,11 +143,7 @@ void checkRange(const char* name, uint32_t value, uint32_t min, uint32_t max) {
 const std::string& modulePath() {
   static const std::string path = [] {
     static const char anchor = 0;
-    Dl_info info{};
-    if (dladdr(&anchor, &info) == 0 || info.dli_fname == nullptr) return std::string();
-    char resolved[PATH_MAX];
-    if (realpath(info.dli_fname, resolved) != nullptr) return std::string(resolved);
-    return std::string(info.dli_fname);
+    return Grabkit::Platform::modulePath(&anchor);
   }();
   return path;
 }
@@ -278,7 +273,7 @@ void Device::readRemote(uint64_t address, void* buffer, size_t size) const {
     store32(map, reg::kBlackLevel, s_.tone.blackLevel);
     // A slow drift around 38 degrees, so that polling it shows something.
     const double seconds = static_cast<double>(monotonicNs()) / 1e9;
-    const double celsius = 38.0 + 4.0 * std::sin(2 * M_PI * seconds / 60.0);
+    const double celsius = 38.0 + 4.0 * std::sin(2 * kPi * seconds / 60.0);
     uint64_t bits = 0;
     std::memcpy(&bits, &celsius, sizeof bits);
     store64(map, reg::kDeviceTemperature, bits);
@@ -565,7 +560,7 @@ InfoValue systemInfo(int32_t cmd) {
       return InfoValue::text(kTLType);
     case TL_INFO_NAME: {
       const std::string& path = modulePath();
-      return InfoValue::text(path.substr(path.find_last_of('/') + 1));
+      return InfoValue::text(Grabkit::Platform::fileName(path));
     }
     case TL_INFO_PATHNAME:
       return InfoValue::text(modulePath());

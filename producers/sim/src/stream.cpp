@@ -68,8 +68,8 @@ BUFFER_HANDLE Stream::announce(void* memory, size_t size, void* user) {
 
 BUFFER_HANDLE Stream::allocate(size_t size, void* user) {
   if (size == 0) fail(GC_ERR_INVALID_PARAMETER, "buffer size is 0");
-  void* memory = nullptr;
-  if (posix_memalign(&memory, kAllocAlignment, size) != 0) {
+  void* memory = Grabkit::Platform::allocateAligned(kAllocAlignment, size);
+  if (memory == nullptr) {
     fail(GC_ERR_OUT_OF_MEMORY, "cannot allocate " + std::to_string(size) + " bytes");
   }
   auto buffer = std::make_unique<Buffer>();

@@ -12,6 +12,7 @@
 
 #include "modules.h"
 #include "pattern.h"
+#include "platform/Platform.h"
 
 namespace grabkit::sim {
 
@@ -23,7 +24,7 @@ enum class BufferState { kIdle, kInput, kFilling, kOutput };
 
 struct Buffer {
   struct Free {
-    void operator()(uint8_t* p) const { std::free(p); }
+    void operator()(uint8_t* p) const { Grabkit::Platform::freeAligned(p); }
   };
 
   uint8_t* base = nullptr;

@@ -31,12 +31,11 @@ TEST(LibraryLifeCycle, OnlyStaticInformationBeforeInit) {
 
 TEST_F(SimTest, SystemInfoIsTheSameWithAndWithoutAHandle) {
   ASSERT_EQ(g.TLOpen(&tl), GC_ERR_SUCCESS);
-  char real[PATH_MAX];
-  ASSERT_NE(realpath(GRABKIT_SIM_CTI, real), nullptr);
+  const std::string real = Grabkit::Platform::realPath(GRABKIT_SIM_CTI);
   const std::initializer_list<Expected> rows = {
       {"ID", TL_INFO_ID, INFO_DATATYPE_STRING, 0, "GrabkitSim"},
       {"NAME", TL_INFO_NAME, INFO_DATATYPE_STRING, 0, "grabkit-sim.cti"},
-      {"PATHNAME", TL_INFO_PATHNAME, INFO_DATATYPE_STRING, 0, real},
+      {"PATHNAME", TL_INFO_PATHNAME, INFO_DATATYPE_STRING, 0, real.c_str()},
       {"GENTL_VER_MAJOR", TL_INFO_GENTL_VER_MAJOR, INFO_DATATYPE_UINT32, 1},
       {"GENTL_VER_MINOR", TL_INFO_GENTL_VER_MINOR, INFO_DATATYPE_UINT32, 5}};
   expectInfo([&](int32_t cmd) { return ask(g.TLGetInfo, tl, cmd); }, rows);
@@ -105,7 +104,7 @@ TEST_F(SimTest, EnumeratesOneInterfaceWithTwoCameras) {
 }
 
 class ManyCamerasTest : public SimTest {
-  void configure() override { setenv("GRABKIT_SIM_DEVICES", "3", 1); }
+  void configure() override { Grabkit::Platform::setEnvironment("GRABKIT_SIM_DEVICES", "3"); }
 };
 
 TEST_F(ManyCamerasTest, EnvironmentAddsTwoDimensionalCameras) {
@@ -157,10 +156,15 @@ TEST_F(SimTest, EveryModuleIsAPortWithASmallReadOnlyMapAndKnowsItsParent) {
                {cam.dev, "TLDevice", "SimCam0", 3},
                {cam.ds, "TLDataStream", "Stream0", 4},
                {cam.port, "Device", "SimCam0", 0}};
+  // Real addresses: a consumer that keeps only 32 bits of a handle breaks visibly,
+  // where the heap lies above 4 GiB (on Linux; Windows starts it low).
+  const auto probe = std::make_unique<int>();
+  const bool highHeap = ptr(probe.get()) > uint64_t{UINT32_MAX};
   for (const auto& p : ports) {
     SCOPED_TRACE(p.module);
-    // Real addresses: a consumer that keeps only 32 bits of a handle breaks visibly.
-    EXPECT_GT(ptr(p.port), uint64_t{UINT32_MAX});
+    if (highHeap) {
+      EXPECT_GT(ptr(p.port), uint64_t{UINT32_MAX});
+    }
     EXPECT_EQ(ask(g.GCGetPortInfo, p.port, PORT_INFO_MODULE).text(), p.module);
     EXPECT_EQ(ask(g.GCGetPortInfo, p.port, PORT_INFO_ID).text(), p.id);
     const Answer writable = ask(g.GCGetPortInfo, p.port, PORT_INFO_ACCESS_WRITE);

@@ -281,12 +281,12 @@ struct Camera {
 class SimTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("GRABKIT_SIM_WIDTH", std::to_string(kWidth).c_str(), 1);
-    setenv("GRABKIT_SIM_HEIGHT", std::to_string(kHeight).c_str(), 1);
-    setenv("GRABKIT_SIM_FPS", "0", 1);
-    unsetenv("GRABKIT_SIM_DEVICES");
-    unsetenv("GRABKIT_SIM_PIXEL_FORMAT");
-    unsetenv("GRABKIT_SIM_TEST_PATTERN");
+    Grabkit::Platform::setEnvironment("GRABKIT_SIM_WIDTH", std::to_string(kWidth).c_str());
+    Grabkit::Platform::setEnvironment("GRABKIT_SIM_HEIGHT", std::to_string(kHeight).c_str());
+    Grabkit::Platform::setEnvironment("GRABKIT_SIM_FPS", "0");
+    Grabkit::Platform::setEnvironment("GRABKIT_SIM_DEVICES", nullptr);
+    Grabkit::Platform::setEnvironment("GRABKIT_SIM_PIXEL_FORMAT", nullptr);
+    Grabkit::Platform::setEnvironment("GRABKIT_SIM_TEST_PATTERN", nullptr);
     configure();
     ASSERT_EQ(g.GCInitLib(), GC_ERR_SUCCESS);
   }

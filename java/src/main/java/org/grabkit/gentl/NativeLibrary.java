@@ -29,8 +29,10 @@ import java.util.jar.JarEntry;
 import java.util.zip.CRC32;
 
 /**
- * Finds the native files that the jar carries ({@code libgrabkit.so} and the simulated camera
- * {@code grabkit-sim.cti}) and makes them loadable.
+ * Finds the native files that the jar carries ({@code libgrabkit.so}, on Windows {@code
+ * grabkit.dll}, and the simulated camera {@code grabkit-sim.cti}) and makes them loadable. The
+ * jar has one directory of them per platform (see {@link NativePlatform}); this JVM's {@code
+ * os.name} and {@code os.arch} choose one.
  *
  * <p>A file is copied out of the jar once per user, not once per process: into {@code
  * $XDG_CACHE_HOME/grabkit} (by default {@code ~/.cache/grabkit}), under a directory named by the
@@ -39,32 +41,39 @@ import java.util.zip.CRC32;
  * renamed into place, so that processes starting at the same time never see half a file. A cache
  * directory that is not the user's own, or that others may write to, is not trusted: the files
  * then go to a private temporary directory of the process, as they do when the jar carries no
- * hashes or nothing can be written to the cache.
+ * hashes or nothing can be written to the cache (and on Windows, whose file systems lack POSIX
+ * permissions).
  *
- * <p>The system property {@code grabkit.library.path} names a {@code libgrabkit.so} to load instead
- * of the bundled one (for development builds); {@code grabkit.cache.dir} names the cache.
+ * <p>The system property {@code grabkit.library.path} names a library to load instead of the
+ * bundled one (for development builds, and on platforms the jar has no files for); {@code
+ * grabkit.cache.dir} names the cache.
  */
 public final class NativeLibrary {
-  private static final String RESOURCE_DIR = "native/linux-x86_64/";
   /** "sha256  name" lines, written by the build next to the files. */
   private static final String INDEX = "native-files.sha256";
 
   private static final Set<PosixFilePermission> OWNER_ONLY =
       PosixFilePermissions.fromString("rwx------");
 
+  private static NativePlatform platform;
   private static Map<String, String> hashes;
   private static Path extractDir;
   private static boolean loaded;
 
   private NativeLibrary() {}
 
-  /** Loads {@code libgrabkit.so} into the JVM once; later calls do nothing. */
+  /**
+   * Loads the Grabkit library into the JVM once; later calls do nothing.
+   *
+   * @throws UnsupportedOperationException if the jar has no library for this platform and no
+   *     {@code grabkit.library.path} names one
+   */
   public static synchronized void load() {
     if (loaded) {
       return;
     }
     String override = System.getProperty("grabkit.library.path");
-    Path library = override != null ? Path.of(override) : extract("libgrabkit.so");
+    Path library = override != null ? Path.of(override) : extract(platform().library());
     System.load(library.toAbsolutePath().toString());
     loaded = true;
   }
@@ -76,8 +85,10 @@ public final class NativeLibrary {
    * @param name the file name, e.g. {@code grabkit-sim.cti}
    * @return a path that the dynamic loader can open
    * @throws UncheckedIOException if the jar lacks the file or it cannot be copied
+   * @throws UnsupportedOperationException if the jar has no files for this platform
    */
   public static synchronized Path extract(String name) {
+    platform();
     try {
       String hash = hashes().get(name);
       Path cache = hash == null ? null : trustedCache();
@@ -94,10 +105,21 @@ public final class NativeLibrary {
     }
   }
 
+  private static NativePlatform platform() {
+    if (platform == null) {
+      platform = NativePlatform.current();
+    }
+    return platform;
+  }
+
+  private static String resourceDir() {
+    return platform().resourceDir();
+  }
+
   private static InputStream resource(String name) throws IOException {
-    InputStream in = NativeLibrary.class.getResourceAsStream(RESOURCE_DIR + name);
+    InputStream in = NativeLibrary.class.getResourceAsStream(resourceDir() + name);
     if (in == null) {
-      throw new IOException("The Grabkit jar does not contain " + RESOURCE_DIR + name);
+      throw new IOException("The Grabkit jar does not contain " + resourceDir() + name);
     }
     return in;
   }
@@ -105,7 +127,7 @@ public final class NativeLibrary {
   private static Map<String, String> hashes() throws IOException {
     if (hashes == null) {
       Map<String, String> index = new HashMap<>();
-      InputStream in = NativeLibrary.class.getResourceAsStream(RESOURCE_DIR + INDEX);
+      InputStream in = NativeLibrary.class.getResourceAsStream(resourceDir() + INDEX);
       if (in != null) {
         try (in) {
           // No regular expressions: their first use costs a cold JVM more than the rest.
@@ -253,7 +275,7 @@ public final class NativeLibrary {
    * a class directory, the SHA-256 the build recorded.
    */
   private static boolean matches(Path file, String name, String hash) throws IOException {
-    URL url = NativeLibrary.class.getResource(RESOURCE_DIR + name);
+    URL url = NativeLibrary.class.getResource(resourceDir() + name);
     if (url != null && "jar".equals(url.getProtocol())) {
       JarURLConnection connection = (JarURLConnection) url.openConnection();
       connection.setUseCaches(true);
