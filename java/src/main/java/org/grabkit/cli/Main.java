@@ -170,14 +170,10 @@ public final class Main {
             "\nProducers: --cti PATH (a .cti file or a directory of them), else the files and\n"
                 + "directories listed in GENICAM_GENTL64_PATH ('"
                 + java.io.File.pathSeparator
-                + "'-separated), else the simulated
-"
-                + "camera in the jar. --isolated runs each producer in a helper process, so that
-"
-                + "a producer that crashes ends the command with an error, not the JVM (default:
-"
-                + "in the JVM, unless grabkit.isolation or GRABKIT_ISOLATION is 'process').
-"
+                + "'-separated), else the simulated\n"
+                + "camera in the jar. --isolated runs each producer in a helper process, so that\n"
+                + "a producer that crashes ends the command with an error, not the JVM (default:\n"
+                + "in the JVM, unless grabkit.isolation or GRABKIT_ISOLATION is 'process').\n"
                 + "Exit codes:\n"
                 + "  0    success\n"
                 + "  1    the camera or producer failed (or refused a value)\n"
