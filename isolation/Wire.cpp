@@ -19,10 +19,11 @@ bool sendAll(int socket, const unsigned char* data, size_t size) {
   return true;
 }
 
-// Reads exactly `size` bytes; a descriptor that comes along goes to `fd`.
-Received readAll(int socket, unsigned char* data, size_t size, int& fd) {
-  bool first = true;
-  while (size > 0) {
+// One recvmsg of at most `size` bytes, retried on EINTR; a descriptor that comes
+// along replaces the one in `fd`.
+ssize_t receive(int socket, unsigned char* data, size_t size, int& fd) {
+  ssize_t n;
+  do {
     iovec iov{data, size};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))];
     msghdr msg{};
@@ -30,10 +31,8 @@ Received readAll(int socket, unsigned char* data, size_t size, int& fd) {
     msg.msg_iovlen = 1;
     msg.msg_control = control;
     msg.msg_controllen = sizeof(control);
-    ssize_t n = recvmsg(socket, &msg, MSG_CMSG_CLOEXEC);
-    if (n < 0 && errno == EINTR) continue;
-    if (n == 0 && first) return Received::kClosed;
-    if (n <= 0) return Received::kBroken;
+    n = recvmsg(socket, &msg, MSG_CMSG_CLOEXEC);
+    if (n < 0) continue;
     for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
       if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_RIGHTS) {
         int received;
@@ -42,34 +41,31 @@ Received readAll(int socket, unsigned char* data, size_t size, int& fd) {
         fd = received;
       }
     }
+  } while (n < 0 && errno == EINTR);
+  return n;
+}
+
+// Reads exactly `size` bytes; a descriptor that comes along goes to `fd`.
+Received readAll(int socket, unsigned char* data, size_t size, int& fd) {
+  bool first = true;
+  while (size > 0) {
+    ssize_t n = receive(socket, data, size, fd);
+    if (n == 0 && first) return Received::kClosed;
+    if (n <= 0) return Received::kBroken;
     first = false;
     data += n;
     size -= static_cast<size_t>(n);
   }
   return Received::kMessage;
 }
+
 // One read of at most `size` bytes.
 Received readSome(int socket, unsigned char* data, size_t size, size_t& got, int& fd) {
-  while (true) {
-    iovec iov{data, size};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))];
-    msghdr msg{};
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof(control);
-    ssize_t n = recvmsg(socket, &msg, MSG_CMSG_CLOEXEC);
-    if (n < 0 && errno == EINTR) continue;
-    if (n == 0) return Received::kClosed;
-    if (n < 0) return Received::kBroken;
-    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
-      if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_RIGHTS) {
-        memcpy(&fd, CMSG_DATA(c), sizeof(int));
-      }
-    }
-    got = static_cast<size_t>(n);
-    return Received::kMessage;
-  }
+  ssize_t n = receive(socket, data, size, fd);
+  if (n == 0) return Received::kClosed;
+  if (n < 0) return Received::kBroken;
+  got = static_cast<size_t>(n);
+  return Received::kMessage;
 }
 }  // namespace
 

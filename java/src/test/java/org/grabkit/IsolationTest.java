@@ -7,10 +7,8 @@ import static org.junit.jupiter.api.Assertions.assertTimeoutPreemptively;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.io.BufferedReader;
-import java.io.ByteArrayOutputStream;
 import java.io.IOException;
 import java.io.InputStreamReader;
-import java.io.PrintStream;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
@@ -20,7 +18,7 @@ import java.util.Map;
 import java.util.concurrent.TimeUnit;
 import java.util.function.Consumer;
 import java.util.stream.Collectors;
-import org.grabkit.cli.Main;
+import org.grabkit.cli.MainTest;
 import org.grabkit.gentl.TestProducerControl;
 import org.junit.jupiter.api.AfterEach;
 import org.junit.jupiter.api.Test;
@@ -156,15 +154,15 @@ class IsolationTest {
   @Test
   void theToolRunsIsolatedAndReportsACrashAsAnError() {
     Map<String, String> env = Map.of();
-    Run local = run(env, "info");
-    Run isolated = run(env, "--isolated", "info");
-    assertEquals(0, isolated.code, isolated.err);
-    assertEquals(local.out, isolated.out);
+    MainTest.Run local = MainTest.run(env, "info");
+    MainTest.Run isolated = MainTest.run(env, "--isolated", "info");
+    assertEquals(0, isolated.code(), isolated.err());
+    assertEquals(local.out(), isolated.out());
 
-    Run crash =
-        run(env, "--isolated", "--cti", CRASH.toString(), "grab", "--device", "segv-in-info");
-    assertEquals(1, crash.code, crash.err);
-    assertTrue(crash.err.contains("SIGSEGV"), crash.err);
+    MainTest.Run crash =
+        MainTest.run(env, "--isolated", "--cti", CRASH.toString(), "grab", "--device", "segv-in-info");
+    assertEquals(1, crash.code(), crash.err());
+    assertTrue(crash.err().contains("SIGSEGV"), crash.err());
   }
 
   @Test
@@ -205,20 +203,6 @@ class IsolationTest {
       System.out.flush();
       Thread.sleep(60_000);
     }
-  }
-
-  private record Run(int code, String out, String err) {}
-
-  private static Run run(Map<String, String> env, String... args) {
-    ByteArrayOutputStream out = new ByteArrayOutputStream();
-    ByteArrayOutputStream err = new ByteArrayOutputStream();
-    int code =
-        Main.run(
-            args,
-            env,
-            new PrintStream(out, true, StandardCharsets.UTF_8),
-            new PrintStream(err, true, StandardCharsets.UTF_8));
-    return new Run(code, out.toString(StandardCharsets.UTF_8), err.toString(StandardCharsets.UTF_8));
   }
 
   /** Child processes that are helpers, zombies included. */

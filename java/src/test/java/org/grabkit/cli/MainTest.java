@@ -25,11 +25,12 @@ import org.junit.jupiter.params.provider.CsvSource;
 import org.junit.jupiter.params.provider.ValueSource;
 
 /** The grabkit tool in this process, on the simulated camera and on error cases. */
-class MainTest {
+public class MainTest {
   /** One run: exit code, standard output, standard error. */
-  record Run(int code, String out, String err) {}
+  public record Run(int code, String out, String err) {}
 
-  private static Run run(Map<String, String> env, String... args) {
+  /** Runs the tool in this JVM with the given environment. */
+  public static Run run(Map<String, String> env, String... args) {
     return run(false, env, args);
   }
 
