@@ -6,6 +6,7 @@
 #ifndef GRABKIT_PLATFORM_PLATFORM_H
 #define GRABKIT_PLATFORM_PLATFORM_H
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -53,6 +54,25 @@ void freeAligned(void* memory);
 // ever run, so that they never run on a thread the application does not know
 // of. Throws std::system_error as std::thread does.
 std::thread startQuietThread(std::function<void()> body);
+
+// ---- Fences between a frequent and a rare side
+//
+// A thread that runs lightFence() on every call pairs with a thread that runs
+// heavyFence() rarely: heavyFence() makes every thread of the process act as
+// if it ran a full fence at that moment, so the frequent side needs none of
+// its own. Where the system can't do that, lightFence() is a full fence and
+// heavyFence() one more.
+
+// True when heavyFence() reaches the other threads; decided once, at load.
+extern const bool kHeavyFenceReachesAllThreads;
+void heavyFence();
+inline void lightFence() {
+  if (kHeavyFenceReachesAllThreads) {
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+  } else {
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+  }
+}
 
 // ---- Descriptors of the C runtime, as the standard-error capture uses them
 

@@ -34,6 +34,13 @@ HANDLE osHandle(int fd) {
 }
 }  // namespace
 
+const bool kHeavyFenceReachesAllThreads = true;
+
+void heavyFence() {
+  std::atomic_thread_fence(std::memory_order_seq_cst);
+  FlushProcessWriteBuffers();
+}
+
 void* openLibrary(const std::string& path) {
   // No message box for a missing dependency: the caller reports the failure.
   const UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);

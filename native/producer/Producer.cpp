@@ -17,11 +17,6 @@ std::shared_ptr<ProducerFunctions> current;
 // Bumped under currentMutex whenever `current` changes, so that each thread
 // keeps its own copy and takes the mutex only after a change.
 std::atomic<uint64_t> currentGeneration{1};
-struct CurrentCopy {
-  uint64_t generation = 0;
-  std::shared_ptr<ProducerFunctions> producer;
-};
-thread_local CurrentCopy currentCopy;
 
 void setCurrent(std::shared_ptr<ProducerFunctions> p) {
   current = std::move(p);
@@ -31,8 +26,78 @@ void setCurrent(std::shared_ptr<ProducerFunctions> p) {
 // released: its module stays mapped for whatever still runs in it.
 std::vector<std::shared_ptr<ProducerFunctions>> superseded;
 
-// The producer of this thread's innermost ProducerScope, null without one.
-thread_local const std::shared_ptr<ProducerFunctions>* scopedProducer = nullptr;
+// Every thread that has called a producer, for a close to read their slots.
+// Never destroyed: threads may end after the library's statics are gone.
+struct ThreadList {
+  std::mutex mutex;
+  ThreadCalls* first = nullptr;
+};
+ThreadList& threads() {
+  static ThreadList* list = new ThreadList;
+  return *list;
+}
+}  // namespace
+
+// What the producer calls of one thread share.
+struct ThreadCalls {
+  ThreadCalls() {
+    std::lock_guard<std::mutex> lock(threads().mutex);
+    next = threads().first;
+    if (next != nullptr) next->previous = this;
+    threads().first = this;
+  }
+  ~ThreadCalls() {
+    std::lock_guard<std::mutex> lock(threads().mutex);
+    (previous != nullptr ? previous->next : threads().first) = next;
+    if (next != nullptr) next->previous = previous;
+  }
+  ThreadCalls(const ThreadCalls&) = delete;
+  ThreadCalls& operator=(const ThreadCalls&) = delete;
+
+  // The current producer as of `generation`.
+  ProducerFunctions* currentNow() {
+    // A call of this thread that is inside holds its load through this copy:
+    // the copy changes only between calls.
+    if (depth == 0 && generation != currentGeneration.load(std::memory_order_acquire)) {
+      std::lock_guard<std::mutex> lock(currentMutex);
+      copy = current;
+      generation = currentGeneration.load();
+    }
+    return copy.get();
+  }
+
+  // The producer of the innermost ProducerScope, null without one.
+  const std::shared_ptr<ProducerFunctions>* scoped = nullptr;
+  uint64_t generation = 0;
+  std::shared_ptr<ProducerFunctions> copy;
+  // The load this thread's calls are inside, and how many of them.
+  std::atomic<ProducerFunctions*> inside{nullptr};
+  int depth = 0;
+  ThreadCalls* next = nullptr;
+  ThreadCalls* previous = nullptr;
+};
+
+namespace {
+// The thread's record, made at its first call. The pointer is what every call
+// reads: a plain thread-local needs no check that it was constructed, as the
+// record itself would.
+thread_local ThreadCalls* threadRecord = nullptr;
+
+ThreadCalls& firstCallOfThread() {
+  // Ends with the thread, taking the record off the list.
+  struct Owner {
+    ThreadCalls record;
+    Owner() { threadRecord = &record; }
+    ~Owner() { threadRecord = nullptr; }
+  };
+  static thread_local Owner owner;
+  return owner.record;
+}
+
+inline ThreadCalls& thisThread() {
+  ThreadCalls* t = threadRecord;
+  return t != nullptr ? *t : firstCallOfThread();
+}
 
 // One standard-error line per missing function, in resolution order.
 void resolve(ProducerFunctions& p) {
@@ -77,16 +142,27 @@ bool ProducerFunctions::enter() {
   return false;
 }
 
+int ProducerFunctions::callsInside() const {
+  int n = inside_.load();
+  std::lock_guard<std::mutex> lock(threads().mutex);
+  for (const ThreadCalls* t = threads().first; t != nullptr; t = t->next) {
+    if (t->inside.load(std::memory_order_acquire) == this) ++n;
+  }
+  return n;
+}
+
 void ProducerFunctions::leave() {
-  int now = inside_.fetch_sub(1) - 1;
-  if (!closing_.load()) return;
+  inside_.fetch_sub(1);
+  if (closing_.load()) leftWhileClosing();
+}
+
+void ProducerFunctions::leftWhileClosing() {
   bool unmapNow = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    // A close counts itself in while it waits for the others: it wakes at 1.
-    if (now <= 1) idle_.notify_all();
-    if (inside_.load() == 0) {
-      unmapNow = unmapWhenIdle_;
+    idle_.notify_all();
+    if (unmapWhenIdle_ && callsInside() == 0) {
+      unmapNow = true;
       unmapWhenIdle_ = false;
     }
   }
@@ -156,6 +232,9 @@ int32_t ProducerFunctions::close(std::chrono::milliseconds bound) {
     for (const auto& w : waiters_) events.push_back(w.first);
     ++inside_;  // this close is a call of its own until the producer's close returned
   }
+  // From here on every thread either sees `closing_` or shows its call in its
+  // slot.
+  Platform::heavyFence();
   // Waiters that the producer would keep until their time-out leave with an
   // abort instead.
   if (entries.EventKill != nullptr) {
@@ -164,8 +243,8 @@ int32_t ProducerFunctions::close(std::chrono::milliseconds bound) {
   int stuck = 0;
   {
     std::unique_lock<std::mutex> lock(mutex_);
-    idle_.wait_for(lock, bound, [&] { return inside_.load() == 1; });
-    stuck = inside_.load() - 1;
+    idle_.wait_for(lock, bound, [&] { return callsInside() == 1; });
+    stuck = callsInside() - 1;
   }
   if (stuck > 0) {
     std::cerr << "Grabkit: " << stuck << " call(s) still inside the GenTL producer " << path
@@ -179,7 +258,7 @@ int32_t ProducerFunctions::close(std::chrono::milliseconds bound) {
     std::lock_guard<std::mutex> lock(mutex_);
     dropped.swap(announcements_);
     waiters_.clear();
-    idle = inside_.load() == 1;
+    idle = callsInside() == 1;
     if (idle) {
       entries = ProducerEntries{};
     } else {
@@ -210,12 +289,9 @@ void ProducerFunctions::unmap() {
 }
 
 std::shared_ptr<ProducerFunctions> currentProducer() {
-  if (currentCopy.generation != currentGeneration.load()) {
-    std::lock_guard<std::mutex> lock(currentMutex);
-    currentCopy.producer = current;
-    currentCopy.generation = currentGeneration.load();
-  }
-  return currentCopy.producer;
+  ThreadCalls& t = thisThread();
+  t.currentNow();
+  return t.copy;
 }
 
 int32_t GCInitLib(std::string path) {
@@ -340,31 +416,68 @@ int32_t closeProducer(const std::shared_ptr<ProducerFunctions>& p) {
 }
 
 ProducerScope::ProducerScope(std::shared_ptr<ProducerFunctions> p)
-    : producer_(std::move(p)), previous_(scopedProducer) {
-  scopedProducer = &producer_;
+    : producer_(std::move(p)), previous_(thisThread().scoped) {
+  threadRecord->scoped = &producer_;
 }
 
 ProducerScope::~ProducerScope() {
-  scopedProducer = previous_;
+  threadRecord->scoped = previous_;
 }
 
 std::shared_ptr<ProducerFunctions> producerInScope() {
-  return scopedProducer != nullptr ? *scopedProducer : currentProducer();
+  const std::shared_ptr<ProducerFunctions>* scoped = thisThread().scoped;
+  return scoped != nullptr ? *scoped : currentProducer();
 }
 
 bool strictInScope() {
-  return scopedProducer != nullptr && *scopedProducer && (*scopedProducer)->strict;
+  const std::shared_ptr<ProducerFunctions>* scoped = thisThread().scoped;
+  return scoped != nullptr && *scoped && (*scoped)->strict;
 }
 
-ProducerCall::ProducerCall(const char* name) : producer_(producerInScope()) {
-  if (!producer_ || !producer_->enter()) {
-    producer_.reset();
-    throw NotInitializedException(std::string("No GenTL producer is loaded, cannot call ") + name);
+ProducerCall::ProducerCall(const char* name) : producer_(nullptr) {
+  ThreadCalls& t = thisThread();
+  ProducerFunctions* p = t.scoped != nullptr ? t.scoped->get() : t.currentNow();
+  if (p != nullptr) {
+    if (t.depth == 0) {
+      t.inside.store(p, std::memory_order_relaxed);
+      Platform::lightFence();
+      if (!p->closing_.load(std::memory_order_relaxed)) {
+        t.depth = 1;
+        producer_ = p;
+        thread_ = &t;
+        return;
+      }
+      t.inside.store(nullptr, std::memory_order_release);
+      p->leftWhileClosing();
+    } else if (t.inside.load(std::memory_order_relaxed) == p) {
+      if (!p->closing_.load()) {
+        ++t.depth;
+        producer_ = p;
+        thread_ = &t;
+        return;
+      }
+    } else {
+      std::shared_ptr<ProducerFunctions> held = t.scoped != nullptr ? *t.scoped : t.copy;
+      if (held->enter()) {
+        producer_ = p;
+        counted_ = std::move(held);
+        return;
+      }
+    }
   }
+  throw NotInitializedException(std::string("No GenTL producer is loaded, cannot call ") + name);
 }
 
 ProducerCall::~ProducerCall() {
-  if (producer_) producer_->leave();
+  if (producer_ == nullptr) return;
+  if (counted_) {
+    producer_->leave();
+    return;
+  }
+  if (--thread_->depth > 0) return;
+  thread_->inside.store(nullptr, std::memory_order_release);
+  Platform::lightFence();
+  if (producer_->closing_.load(std::memory_order_relaxed)) producer_->leftWhileClosing();
 }
 
 void throwMissingEntry(const char* name) {

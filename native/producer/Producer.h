@@ -1,8 +1,8 @@
 // Loaded GenTL producers: one record per load of a producer file (its module,
 // its 57 entry points, its inited flag), and the calls that go through it.
 //
-// A record is shared: the process's current producer holds it, every call
-// into the producer holds it for its own duration, and the object trees made
+// A record is shared: the process's current producer holds it, each thread's
+// copy of the current one and each scope hold it, and the object trees made
 // under it hold it. Closing a record refuses new calls at once, lets the
 // calls already inside the producer finish, and releases the file only when
 // no thread is inside it any more, so that no thread ever returns into
@@ -59,7 +59,8 @@ class ProducerFunctions : public std::enable_shared_from_this<ProducerFunctions>
   int opens = 0;
 
   bool inited() const;
-  // Counts a call in; false once closing has begun.
+  // Counts a call in; false once closing has begun. ProducerCall is the
+  // cheaper way in for calls made through the library.
   bool enter();
   void leave();
 
@@ -84,12 +85,17 @@ class ProducerFunctions : public std::enable_shared_from_this<ProducerFunctions>
   // Releases the file; throws LoadLibraryException when the system refuses.
   void unmap();
 
-  // Calls count themselves in and out without the mutex: a call increments
-  // `inside_` and then reads `closing_`, a close sets `closing_` and then
-  // reads `inside_` (both sequentially consistent), so either the call sees
-  // the close and backs out, or the close sees the call and waits for it.
-  // Only a leave during a close takes the mutex, to wake the close and to
+  // Calls count themselves in and out without the mutex, in one of two ways.
+  // A ProducerCall names the record in its thread's slot (see ProducerCall);
+  // enter() increments `inside_`. Either then reads `closing_`; a close sets
+  // `closing_` and then reads the slots and `inside_`, so either the call
+  // sees the close and backs out, or the close sees the call and waits for
+  // it. Only a leave during a close takes the mutex, to wake the close and to
   // release the file as the last one out.
+  void leftWhileClosing();
+  // Calls inside now: counted ones and slots that name this record.
+  int callsInside() const;
+
   mutable std::mutex mutex_;
   std::condition_variable idle_;
   std::atomic<bool> closing_{false};
@@ -101,6 +107,7 @@ class ProducerFunctions : public std::enable_shared_from_this<ProducerFunctions>
 
   friend int32_t GCInitLib(std::string path);
   friend struct ProducerLoader;
+  friend class ProducerCall;
 };
 
 // The process's current producer (the one of the low-level family), or null.
@@ -151,20 +158,33 @@ std::shared_ptr<ProducerFunctions> producerInScope();
 // True when this thread's calls go to a strict load.
 bool strictInScope();
 
-// One call into the producer: holds its load and counts the call in while it
-// lives, so that closing waits for it.
+struct ThreadCalls;
+
+// One call into the producer: keeps its load from being released while it
+// lives. The common case costs no atomic read-modify-write and no reference
+// count: the call names the record in a slot of its own thread, which a
+// close reads after a heavy fence (Platform::heavyFence), and the record
+// stays alive through the thread's own copy of it (its scope or its copy of
+// the current producer, which is not replaced while a call of the thread is
+// inside). A call that overlaps another of the same thread into a different
+// load is counted in that load instead, holding it.
 class ProducerCall {
  public:
   explicit ProducerCall(const char* name);
   ~ProducerCall();
-  ProducerCall(ProducerCall&& other) noexcept : producer_(std::move(other.producer_)) {}
+  ProducerCall(ProducerCall&& other) noexcept
+      : producer_(std::exchange(other.producer_, nullptr)),
+        thread_(other.thread_),
+        counted_(std::move(other.counted_)) {}
   ProducerCall(const ProducerCall&) = delete;
   ProducerCall& operator=(const ProducerCall&) = delete;
 
   ProducerFunctions& producer() const { return *producer_; }
 
  private:
-  std::shared_ptr<ProducerFunctions> producer_;
+  ProducerFunctions* producer_;
+  ThreadCalls* thread_ = nullptr;
+  std::shared_ptr<ProducerFunctions> counted_;
 };
 
 // An entry point together with the call that keeps its load inside; as a

@@ -95,26 +95,42 @@ TEST_F(Loader, NothingLoadedIsNeverCalledThrough) {
   EXPECT_THROW(GCCloseLib(), NotInitializedException);
 }
 
-// Calls count themselves in and out without a lock: a close must still wait
-// for every call that got in and let none in after it began.
-TEST(ProducerCalls, ACloseWaitsForTheCallsInsideAndLetsNoneInAfter) {
+// Calls come in without a lock, through a slot of their thread or counted:
+// a close must still wait for every call that got in and let none in after
+// it began.
+class ProducerCalls : public ::testing::TestWithParam<bool> {};
+
+TEST_P(ProducerCalls, ACloseWaitsForTheCallsInsideAndLetsNoneInAfter) {
+  const bool counted = GetParam();
   auto p = std::make_shared<ProducerFunctions>("no file");
   std::atomic<int> inside{0};
   std::atomic<bool> closed{false};
   std::atomic<bool> stop{false};
   std::atomic<long> entered{0};
   std::atomic<long> enteredAfterClose{0};
+  auto call = [&] {
+    ++inside;
+    ++entered;
+    if (closed) ++enteredAfterClose;
+    std::this_thread::yield();
+    --inside;
+  };
   std::vector<std::thread> callers;
   for (int t = 0; t < 4; ++t) {
     callers.emplace_back([&] {
+      ProducerScope scope(p);
       while (!stop) {
-        if (!p->enter()) continue;
-        ++inside;
-        ++entered;
-        if (closed) ++enteredAfterClose;
-        std::this_thread::yield();
-        --inside;
-        p->leave();
+        if (counted) {
+          if (!p->enter()) continue;
+          call();
+          p->leave();
+        } else {
+          try {
+            ProducerCall in("GCGetInfo");
+            call();
+          } catch (const NotInitializedException&) {
+          }
+        }
       }
     });
   }
@@ -128,5 +144,7 @@ TEST(ProducerCalls, ACloseWaitsForTheCallsInsideAndLetsNoneInAfter) {
   EXPECT_EQ(enteredAfterClose.load(), 0);
   EXPECT_FALSE(p->enter());
 }
+
+INSTANTIATE_TEST_SUITE_P(ThroughSlotsAndCounted, ProducerCalls, ::testing::Bool());
 
 }  // namespace Grabkit
