@@ -93,10 +93,11 @@ case "${1:-}" in
     echo "== C++ loop"
     g++ -std=c++17 -O2 -Wall -Wextra -Werror -Inative/producer bench/native_calls.cpp -ldl \
       -o build/bench/native_calls
-    acq_seconds=3
-    ((${#quick[@]})) && acq_seconds=0.2
-    build/bench/native_calls build/release/producers/sim/grabkit-sim.cti "${quick:+3}" \
-      "$acq_seconds" | tee build/bench/native.txt
+    acq_seconds=2
+    acq_rounds=3
+    ((${#quick[@]})) && acq_seconds=0.2 && acq_rounds=1
+    build/bench/native_calls build/release/producers/sim/grabkit-sim.cti "${quick:+3}" |
+      tee build/bench/native.txt
     echo "== start of grabkit info against an empty JVM (wall time, pairs run in turn)"
     bin/grabkit info >/dev/null # the first start fills the per-user cache
     runs=11
@@ -124,7 +125,7 @@ case "${1:-}" in
       }' build/bench/startup.txt | tee build/bench/extra.md
     echo "== acquisition through each layer against the C++ loop"
     mvn_batch -q -Pbench exec:exec@bench -Dbench.main=org.grabkit.bench.AcquisitionLoops \
-      -Dbench.args="$acq_seconds $PWD/build/bench/native.txt $PWD/build/bench/acquisition.md"
+      -Dbench.args="$acq_seconds $PWD/build/bench/native_calls $PWD/build/bench/acquisition.md $acq_rounds"
     { echo; cat build/bench/acquisition.md; } >>build/bench/extra.md
     cat bench/notes.md >>build/bench/extra.md
     jdk=/usr/lib/jvm/temurin-25-jdk-amd64

@@ -5,6 +5,9 @@
 // acquisition loop: wait, read the time stamp, (zero-fill,) queue again.
 //
 //   native_calls path/to/grabkit-sim.cti [rounds] [seconds per acquisition figure]
+//   native_calls path/to/grabkit-sim.cti --acq vga|5mp|paced fill|nofill seconds
+// The second form runs one acquisition figure alone, so that the Java side can
+// take its turns with the C++ loop.
 #include <dlfcn.h>
 #include <time.h>
 
@@ -131,6 +134,37 @@ void acquisition(const Entries& p, DEV_HANDLE dev, DS_HANDLE ds, EVENT_HANDLE ev
   std::fflush(stdout);
 }
 
+// Nanoseconds per call of the four calls the Java benchmarks compare.
+void calls(const Entries& p, DEV_HANDLE dev, EVENT_HANDLE event, int rounds) {
+  std::printf("c.numeric %.1f\n", perCall(rounds, [&] {
+                INFO_DATATYPE type = 0;
+                uint64_t value = 0;
+                size_t n = sizeof(value);
+                p.DevGetInfo(dev, DEVICE_INFO_TIMESTAMP_FREQUENCY, &type, &value, &n);
+                sink = static_cast<int64_t>(value);
+              }));
+  std::printf("c.string %.1f\n", perCall(rounds, [&] {
+                INFO_DATATYPE type = 0;
+                char text[1024];
+                size_t n = sizeof(text);
+                p.DevGetInfo(dev, DEVICE_INFO_MODEL, &type, text, &n);
+                sink = text[0];
+              }));
+  // A handle value that no producer hands out.
+  void* bogus = reinterpret_cast<void*>(uintptr_t{0x1234});
+  std::printf("c.failing %.1f\n", perCall(rounds, [&] {
+                INFO_DATATYPE type = 0;
+                int32_t value = 0;
+                size_t n = sizeof(value);
+                sink = p.DevGetInfo(bogus, DEVICE_INFO_TIMESTAMP_FREQUENCY, &type, &value, &n);
+              }));
+  std::printf("c.poll %.1f\n", perCall(rounds, [&] {
+                EVENT_NEW_BUFFER_DATA data{};
+                size_t n = sizeof(data);
+                sink = p.EventGetData(event, &data, &n, 0);
+              }));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -138,7 +172,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: native_calls path/to/grabkit-sim.cti [rounds]\n");
     return 2;
   }
-  int rounds = argc > 2 ? std::atoi(argv[2]) : 0;
+  const bool oneFigure = argc > 5 && std::strcmp(argv[2], "--acq") == 0;
+  int rounds = argc > 2 && !oneFigure ? std::atoi(argv[2]) : 0;
   if (rounds < 1) rounds = 9;
   void* module = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
   if (module == nullptr) {
@@ -174,40 +209,28 @@ int main(int argc, char** argv) {
   EVENT_HANDLE event = nullptr;
   check(p.GCRegisterEvent(ds, EVENT_NEW_BUFFER, &event), "GCRegisterEvent");
 
-  std::printf("c.numeric %.1f\n", perCall(rounds, [&] {
-                INFO_DATATYPE type = 0;
-                uint64_t value = 0;
-                size_t n = sizeof(value);
-                p.DevGetInfo(dev, DEVICE_INFO_TIMESTAMP_FREQUENCY, &type, &value, &n);
-                sink = static_cast<int64_t>(value);
-              }));
-  std::printf("c.string %.1f\n", perCall(rounds, [&] {
-                INFO_DATATYPE type = 0;
-                char text[1024];
-                size_t n = sizeof(text);
-                p.DevGetInfo(dev, DEVICE_INFO_MODEL, &type, text, &n);
-                sink = text[0];
-              }));
-  // A handle value that no producer hands out.
-  void* bogus = reinterpret_cast<void*>(uintptr_t{0x1234});
-  std::printf("c.failing %.1f\n", perCall(rounds, [&] {
-                INFO_DATATYPE type = 0;
-                int32_t value = 0;
-                size_t n = sizeof(value);
-                sink = p.DevGetInfo(bogus, DEVICE_INFO_TIMESTAMP_FREQUENCY, &type, &value, &n);
-              }));
-  std::printf("c.poll %.1f\n", perCall(rounds, [&] {
-                EVENT_NEW_BUFFER_DATA data{};
-                size_t n = sizeof(data);
-                sink = p.EventGetData(event, &data, &n, 0);
-              }));
-
-  const double seconds = argc > 3 ? std::atof(argv[3]) : 0;
-  if (seconds > 0) {
-    for (bool fill : {true, false}) {
-      acquisition(p, dev, ds, event, "vga", 640, 480, 0, fill, seconds);
-      acquisition(p, dev, ds, event, "5mp", 2448, 2048, 0, fill, seconds);
-      acquisition(p, dev, ds, event, "paced", 640, 480, 500000, fill, seconds);
+  struct Shape {
+    const char* name;
+    uint32_t width, height, milliHz;
+  };
+  const Shape shapes[] = {
+      {"vga", 640, 480, 0}, {"5mp", 2448, 2048, 0}, {"paced", 640, 480, 500000}};
+  if (oneFigure) {
+    for (const Shape& shape : shapes) {
+      if (std::strcmp(shape.name, argv[3]) != 0) continue;
+      acquisition(p, dev, ds, event, shape.name, shape.width, shape.height, shape.milliHz,
+                  std::strcmp(argv[4], "fill") == 0, std::atof(argv[5]));
+    }
+  } else {
+    calls(p, dev, event, rounds);
+    const double seconds = argc > 3 ? std::atof(argv[3]) : 0;
+    if (seconds > 0) {
+      for (bool fill : {true, false}) {
+        for (const Shape& shape : shapes) {
+          acquisition(p, dev, ds, event, shape.name, shape.width, shape.height, shape.milliHz, fill,
+                      seconds);
+        }
+      }
     }
   }
 

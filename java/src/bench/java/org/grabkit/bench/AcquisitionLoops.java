@@ -1,14 +1,20 @@
 package org.grabkit.bench;
 
+import java.io.IOException;
 import java.nio.ByteBuffer;
 import java.nio.ByteOrder;
+import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.time.Duration;
 import java.util.ArrayList;
 import java.util.Arrays;
+import java.util.Collections;
+import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Locale;
+import java.util.Map;
+import java.util.function.ToDoubleFunction;
 import org.grabkit.Acquisition;
 import org.grabkit.Camera;
 import org.grabkit.Frame;
@@ -28,10 +34,10 @@ import org.grabkit.gentl.gentlJNI;
  * 5 MP), and latency at 500 Hz: the time from the buffer's time stamp (the camera's monotonic
  * clock, the one {@link System#nanoTime()} reads on Linux) to the moment the loop holds the
  * buffer. A plain program rather than JMH: each figure is one steady stretch of frames, and a
- * layer's figures are only compared with the C++ loop's of the same run.
+ * layer's figures are only compared with the C++ loop's of the same round.
  *
  * <pre>
- * java -cp ... org.grabkit.bench.AcquisitionLoops [seconds per figure] [C++ figures] [markdown file]
+ * java -cp ... org.grabkit.bench.AcquisitionLoops [seconds per figure] [native bench] [markdown file] [rounds]
  * </pre>
  */
 public final class AcquisitionLoops {
@@ -217,81 +223,127 @@ public final class AcquisitionLoops {
   }
 
   /**
-   * Runs every loop and prints a markdown table; the C++ loop's figures come from the file the
-   * native bench wrote (lines "acq.&lt;shape&gt;.&lt;zero-fill&gt; fps median p99").
+   * Runs every loop in rounds and prints a markdown table. A round takes each shape in turn and
+   * runs the C++ loop (the native bench, a process of its own) and then each Java layer on it,
+   * so that a layer is always compared with the C++ loop of the same minute: a figure is the
+   * median over the rounds, a ratio the median of the ratios within each round.
    */
   public static void main(String[] args) throws Exception {
-    double seconds = args.length > 0 ? Double.parseDouble(args[0]) : 3;
-    Path nativeFigures = args.length > 1 ? Path.of(args[1]) : null;
+    double seconds = args.length > 0 ? Double.parseDouble(args[0]) : 2;
+    Path nativeLoop = args.length > 1 ? Path.of(args[1]) : null;
+    int rounds = args.length > 3 ? Integer.parseInt(args[3]) : 3;
     Path sim = Producers.simulated();
+    Shape[] shapes = {VGA, FIVE_MP, PACED};
+    // loop name → shape → one figure per round
+    Map<String, List<List<Figures>>> results = new LinkedHashMap<>();
+    for (int r = 0; r < rounds; r++) {
+      for (int shape = 0; shape < shapes.length; shape++) {
+        for (boolean fill : new boolean[] {true, false}) {
+          Shape sh = shapes[shape];
+          String how = fill ? ", zero-fill on queue" : ", no zero-fill";
+          if (nativeLoop != null) {
+            record(results, "C++ loop" + how, shape, nativeFigure(nativeLoop, sim, sh, fill, seconds));
+          }
+          record(results, "low-level family" + how, shape,
+              measureClosing(lowLevel(sim, sh, fill), seconds));
+          record(results, "object model" + how, shape,
+              measureClosing(objectModel(sim, sh, fill), seconds));
+          if (!fill) {
+            record(results, "org.grabkit next()", shape, measureClosing(grabkit(sim, sh), seconds));
+          }
+        }
+      }
+    }
     List<String> rows = new ArrayList<>();
-    rows.add("## Acquisition (simulated camera, " + BUFFERS + " buffers)");
+    rows.add("## Acquisition (simulated camera, " + BUFFERS + " buffers; " + rounds
+        + " rounds, the C++ loop and each layer in turn)");
     rows.add("");
     rows.add("| loop | 640×480 frames/s | 5 MP frames/s | 5 MP vs C++ | 500 Hz latency median / p99 µs"
         + " | median / p99 vs C++ |");
     rows.add("|---|---|---|---|---|---|");
-    List<String> c = nativeFigures != null && Files.exists(nativeFigures)
-        ? Files.readAllLines(nativeFigures) : List.of();
-    Figures[] cFigures = {parse(c, "acq.vga.fill"), parse(c, "acq.5mp.fill"),
-        parse(c, "acq.paced.fill"), parse(c, "acq.vga.nofill"), parse(c, "acq.5mp.nofill"),
-        parse(c, "acq.paced.nofill")};
-    for (boolean fill : new boolean[] {true, false}) {
-      Figures[] cf = fill ? Arrays.copyOfRange(cFigures, 0, 3) : Arrays.copyOfRange(cFigures, 3, 6);
-      String how = fill ? ", zero-fill on queue" : ", no zero-fill";
-      if (cf[0] != null) {
-        rows.add(row("C++ loop" + how, cf, cf));
-      }
-      rows.add(row("low-level family" + how, figures(s -> lowLevel(sim, s, fill), seconds), cf));
-      rows.add(row("object model" + how, figures(s -> objectModel(sim, s, fill), seconds), cf));
-      if (!fill) {
-        rows.add(row("org.grabkit next()", figures(s -> grabkit(sim, s), seconds), cf));
-      }
+    for (Map.Entry<String, List<List<Figures>>> e : results.entrySet()) {
+      String name = e.getKey();
+      String cName = "C++ loop" + (name.contains("zero-fill on queue") ? ", zero-fill on queue"
+          : ", no zero-fill");
+      rows.add(row(name, e.getValue(), results.get(cName)));
     }
     rows.add("");
     rows.add("At unlimited frame rate the simulated camera writes each frame as fast as memory allows,"
         + " so throughput compares the loops' overhead against a camera that is itself the"
         + " bottleneck at 5 MP; latency is the buffer's time stamp (taken when the camera finished"
-        + " writing) to the loop holding the buffer.");
+        + " writing) to the loop holding the buffer. `org.grabkit` queues without zero-fill, so it"
+        + " is compared with the C++ loop that does not fill either.");
     rows.forEach(System.out::println);
     if (args.length > 2) {
       Files.write(Path.of(args[2]), rows);
     }
   }
 
-  interface Factory {
-    Loop open(Shape shape);
-  }
-
-  static Figures[] figures(Factory factory, double seconds) {
-    Figures[] out = new Figures[3];
-    Shape[] shapes = {VGA, FIVE_MP, PACED};
-    for (int i = 0; i < 3; i++) {
-      try (Loop loop = factory.open(shapes[i])) {
-        out[i] = measure(loop, seconds);
-      }
+  static Figures measureClosing(Loop loop, double seconds) {
+    try (loop) {
+      return measure(loop, seconds);
     }
-    return out;
   }
 
-  static Figures parse(List<String> lines, String key) {
-    for (String line : lines) {
-      String[] f = line.trim().split("\\s+");
-      if (f.length == 4 && f[0].equals(key)) {
-        return new Figures(
-            Double.parseDouble(f[1]), Double.parseDouble(f[2]), Double.parseDouble(f[3]));
+  static void record(Map<String, List<List<Figures>>> results, String name, int shape, Figures f) {
+    List<List<Figures>> byShape = results.computeIfAbsent(name, n -> {
+      List<List<Figures>> list = new ArrayList<>();
+      for (int i = 0; i < 3; i++) {
+        list.add(new ArrayList<>());
       }
-    }
-    return null;
+      return list;
+    });
+    byShape.get(shape).add(f);
   }
 
-  static String row(String name, Figures[] f, Figures[] c) {
-    String vsC = c[1] == null ? "" : String.format(Locale.ROOT, "%.2f", f[1].framesPerSecond()
-        / c[1].framesPerSecond());
-    String latencyVsC = c[2] == null ? "" : String.format(Locale.ROOT, "%.2f× / %.2f×",
-        f[2].medianUs() / c[2].medianUs(), f[2].p99Us() / c[2].p99Us());
+  /** One figure of the C++ loop, from the native bench run alone for it. */
+  static Figures nativeFigure(Path binary, Path sim, Shape shape, boolean fill, double seconds)
+      throws IOException, InterruptedException {
+    String name = shape == VGA ? "vga" : shape == FIVE_MP ? "5mp" : "paced";
+    Process p = new ProcessBuilder(binary.toString(), sim.toString(), "--acq", name,
+        fill ? "fill" : "nofill", Double.toString(seconds))
+        .redirectError(ProcessBuilder.Redirect.INHERIT)
+        .start();
+    String out = new String(p.getInputStream().readAllBytes(), StandardCharsets.UTF_8);
+    if (p.waitFor() != 0) {
+      throw new IllegalStateException(binary + " failed");
+    }
+    String[] f = out.trim().split("\\s+");
+    return new Figures(
+        Double.parseDouble(f[1]), Double.parseDouble(f[2]), Double.parseDouble(f[3]));
+  }
+
+  static double median(List<Double> values) {
+    List<Double> sorted = new ArrayList<>(values);
+    Collections.sort(sorted);
+    return sorted.get(sorted.size() / 2);
+  }
+
+  static double median(List<Figures> figures, ToDoubleFunction<Figures> of) {
+    List<Double> values = new ArrayList<>();
+    for (Figures f : figures) {
+      values.add(of.applyAsDouble(f));
+    }
+    return median(values);
+  }
+
+  /** The median over the rounds of this loop's figure divided by the C++ loop's of the round. */
+  static double ratio(List<Figures> mine, List<Figures> c, ToDoubleFunction<Figures> of) {
+    List<Double> ratios = new ArrayList<>();
+    for (int r = 0; r < mine.size(); r++) {
+      ratios.add(of.applyAsDouble(mine.get(r)) / of.applyAsDouble(c.get(r)));
+    }
+    return median(ratios);
+  }
+
+  static String row(String name, List<List<Figures>> f, List<List<Figures>> c) {
+    String vsC = c == null ? "" : String.format(Locale.ROOT, "%.2f",
+        ratio(f.get(1), c.get(1), Figures::framesPerSecond));
+    String latencyVsC = c == null ? "" : String.format(Locale.ROOT, "%.2f× / %.2f×",
+        ratio(f.get(2), c.get(2), Figures::medianUs), ratio(f.get(2), c.get(2), Figures::p99Us));
     return String.format(Locale.ROOT, "| %s | %.0f | %.0f | %s | %.1f / %.1f | %s |", name,
-        f[0].framesPerSecond(), f[1].framesPerSecond(), vsC, f[2].medianUs(), f[2].p99Us(),
-        latencyVsC);
+        median(f.get(0), Figures::framesPerSecond), median(f.get(1), Figures::framesPerSecond), vsC,
+        median(f.get(2), Figures::medianUs), median(f.get(2), Figures::p99Us), latencyVsC);
   }
 
   private AcquisitionLoops() {}
