@@ -9,7 +9,9 @@ import java.util.Optional;
 import java.util.OptionalLong;
 import org.grabkit.features.NodeMap;
 import org.grabkit.features.RegisterPort;
+import org.grabkit.gentl.DataStream;
 import org.grabkit.gentl.Device;
+import org.grabkit.gentl.GenTLException;
 import org.grabkit.gentl.Port;
 import org.grabkit.gentl.gentlJNI;
 
@@ -35,7 +37,10 @@ public final class Camera extends Owner {
     this.device = device;
     this.entry = entry;
     try {
-      this.port = Calls.call("DevGetPort", device::getPort);
+      this.port = device.getPort();
+    } catch (GenTLException e) {
+      device.close();
+      throw Calls.named("DevGetPort", e);
     } catch (RuntimeException e) {
       device.close();
       throw e;
@@ -74,8 +79,12 @@ public final class Camera extends Owner {
   /** @return the IDs of the device's data streams (empty when the producer does not tell) */
   public List<String> streamIds() {
     checkOpen();
-    return Unknown.ask(() -> Calls.call("DevGetDataStreamID", device::getDataStreamIDs))
-        .orElse(List.of());
+    try {
+      List<String> ids = device.getDataStreamIDs();
+      return ids == null ? List.of() : ids;
+    } catch (GenTLException e) {
+      return Unknown.or("DevGetDataStreamID", e, List.of());
+    }
   }
 
   /**
@@ -100,11 +109,13 @@ public final class Camera extends Owner {
    */
   public ImageStream openStream(String streamId) {
     checkOpen();
-    return adopt(
-        new ImageStream(
-            this,
-            Calls.call("DevOpenDataStream", () -> device.openDataStream(streamId)),
-            streamId));
+    DataStream stream;
+    try {
+      stream = device.openDataStream(streamId);
+    } catch (GenTLException e) {
+      throw Calls.named("DevOpenDataStream", e);
+    }
+    return adopt(new ImageStream(this, stream, streamId));
   }
 
   /**

@@ -70,11 +70,17 @@ public final class Cameras {
    * @throws AmbiguousNameException if several cameras have that name at the first level that fits
    */
   public CameraEntry find(String name) {
-    return DeviceNames.find(
-        name,
-        entries,
-        entry -> entry.routes().stream().map(CameraRoute::device).toList(),
-        CameraEntry::toString);
+    List<List<DeviceEntry>> routes = new ArrayList<>(entries.size());
+    List<String> labels = new ArrayList<>(entries.size());
+    for (CameraEntry entry : entries) {
+      List<DeviceEntry> devices = new ArrayList<>();
+      for (CameraRoute route : entry.routes()) {
+        devices.add(route.device());
+      }
+      routes.add(devices);
+      labels.add(entry.toString());
+    }
+    return DeviceNames.find(name, entries, routes, labels);
   }
 
   /**

@@ -1,9 +1,8 @@
 package org.grabkit;
 
+import java.util.ArrayList;
 import java.util.List;
 import java.util.NoSuchElementException;
-import java.util.function.Function;
-import java.util.stream.Collectors;
 
 /**
  * Finds a device by any of its names. The levels go from the name a producer guarantees to be
@@ -11,18 +10,31 @@ import java.util.stream.Collectors;
  * it; within one level, two fits are an error rather than a guess.
  */
 final class DeviceNames {
+  // Plain loops and a switch: opening a camera by name is on the path of every command of the
+  // tool, where each lambda would cost a cold start the linkage of its call site.
   private enum Level {
-    ID("device ID", DeviceEntry::id),
-    SERIAL("serial number", DeviceEntry::serialNumber),
-    USER("user-defined name", DeviceEntry::userDefinedName),
-    DISPLAY("display name", DeviceEntry::displayName);
+    ID("device ID"),
+    SERIAL("serial number"),
+    USER("user-defined name"),
+    DISPLAY("display name");
 
     final String kind;
-    final Function<DeviceEntry, String> name;
 
-    Level(String kind, Function<DeviceEntry, String> name) {
+    Level(String kind) {
       this.kind = kind;
-      this.name = name;
+    }
+
+    String of(DeviceEntry d) {
+      switch (this) {
+        case ID:
+          return d.id();
+        case SERIAL:
+          return d.serialNumber();
+        case USER:
+          return d.userDefinedName();
+        default:
+          return d.displayName();
+      }
     }
   }
 
@@ -31,39 +43,37 @@ final class DeviceNames {
   /**
    * The one item that {@code name} fits.
    *
-   * @param routes an item's devices: several when one camera is reached several ways
-   * @param label an item as text, for messages
+   * @param routes each item's devices, in the order of the items: several when one camera is
+   *     reached several ways
+   * @param labels each item as text, for messages
    * @throws NoSuchElementException listing every item when none fits
    * @throws AmbiguousNameException listing the fits when several fit at the first level that has
    *     any
    */
   static <T> T find(
-      String name,
-      List<T> items,
-      Function<T, List<DeviceEntry>> routes,
-      Function<T, String> label) {
+      String name, List<T> items, List<List<DeviceEntry>> routes, List<String> labels) {
     for (Level level : Level.values()) {
-      List<T> fits =
-          items.stream()
-              .filter(
-                  item ->
-                      !name.isEmpty()
-                          && routes.apply(item).stream()
-                              .anyMatch(d -> name.equals(level.name.apply(d))))
-              .collect(Collectors.toList());
+      List<Integer> fits = new ArrayList<>();
+      for (int i = 0; i < items.size() && !name.isEmpty(); i++) {
+        for (DeviceEntry d : routes.get(i)) {
+          if (name.equals(level.of(d))) {
+            fits.add(i);
+            break;
+          }
+        }
+      }
       if (fits.size() == 1) {
-        return fits.get(0);
+        return items.get(fits.get(0));
       }
       if (fits.size() > 1) {
-        throw new AmbiguousNameException(
-            name, level.kind, fits.stream().map(label).collect(Collectors.toList()));
+        List<String> fitting = new ArrayList<>();
+        for (int i : fits) {
+          fitting.add(labels.get(i));
+        }
+        throw new AmbiguousNameException(name, level.kind, fitting);
       }
     }
     throw new NoSuchElementException(
-        "No device '"
-            + name
-            + "' (devices: "
-            + items.stream().map(label).collect(Collectors.joining(", "))
-            + ")");
+        "No device '" + name + "' (devices: " + String.join(", ", labels) + ")");
   }
 }

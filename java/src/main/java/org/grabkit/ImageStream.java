@@ -2,6 +2,7 @@ package org.grabkit;
 
 import java.util.OptionalLong;
 import org.grabkit.gentl.DataStream;
+import org.grabkit.gentl.GenTLException;
 
 /**
  * An opened data stream of a {@link Camera}; {@link #start(int)} begins the acquisition that the
@@ -31,12 +32,14 @@ public final class ImageStream extends Owner {
   /** @return what the stream tells about itself */
   public StreamEntry info() {
     checkOpen();
+    String type;
+    try {
+      type = Unknown.orEmpty(stream.getTransportLayerType());
+    } catch (GenTLException e) {
+      type = Unknown.or("DSGetInfo", e, "");
+    }
     return new StreamEntry(
-        id,
-        Unknown.text(() -> Calls.call("DSGetInfo", stream::getTransportLayerType)),
-        payloadSize(),
-        Unknown.askLong(() -> Calls.call("DSGetInfo", stream::getBufferAnnounceMin)),
-        Unknown.askLong(() -> Calls.call("DSGetInfo", stream::getBufferAlignment)));
+        id, type, payloadSize(), figure(Figure.BUFFER_ANNOUNCE_MIN), figure(Figure.ALIGNMENT));
   }
 
   /**
@@ -147,7 +150,29 @@ public final class ImageStream extends Owner {
   }
 
   private OptionalLong payloadSize() {
-    return Unknown.askLong(() -> Calls.call("DSGetInfo", stream::getPayloadSize));
+    return figure(Figure.PAYLOAD_SIZE);
+  }
+
+  /** The stream's figures, asked for by a switch rather than by a lambda each (see Unknown.or). */
+  private enum Figure {
+    PAYLOAD_SIZE,
+    BUFFER_ANNOUNCE_MIN,
+    ALIGNMENT
+  }
+
+  private OptionalLong figure(Figure which) {
+    try {
+      switch (which) {
+        case PAYLOAD_SIZE:
+          return OptionalLong.of(stream.getPayloadSize());
+        case BUFFER_ANNOUNCE_MIN:
+          return OptionalLong.of(stream.getBufferAnnounceMin());
+        default:
+          return OptionalLong.of(stream.getBufferAlignment());
+      }
+    } catch (GenTLException e) {
+      return Unknown.or("DSGetInfo", e, OptionalLong.empty());
+    }
   }
 
   Camera camera() {

@@ -9,9 +9,6 @@ import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Map;
 import java.util.NoSuchElementException;
-import java.util.function.Function;
-import java.util.function.Supplier;
-import java.util.stream.Collectors;
 import org.grabkit.gentl.DeviceInfo;
 import org.grabkit.gentl.GenTLException;
 import org.grabkit.gentl.GenTLProducer;
@@ -127,7 +124,7 @@ public final class Producer extends Owner {
       }
       GenTLProducer library = GenTLProducer.open(file);
       try {
-        shared = new Loaded(library, Calls.call("TLOpen", library::openTransportLayer));
+        shared = new Loaded(library, openSystem(library));
       } catch (RuntimeException e) {
         library.close();
         throw e;
@@ -151,7 +148,7 @@ public final class Producer extends Owner {
       }
       Loaded loaded;
       try {
-        loaded = new Loaded(library, Calls.call("TLOpen", library::openTransportLayer));
+        loaded = new Loaded(library, openSystem(library));
       } catch (RuntimeException e) {
         library.close();
         throw e;
@@ -165,6 +162,14 @@ public final class Producer extends Owner {
     } catch (RuntimeException e) {
       isolated.close();
       throw e;
+    }
+  }
+
+  private static TransportLayer openSystem(GenTLProducer library) {
+    try {
+      return library.openTransportLayer();
+    } catch (GenTLException e) {
+      throw Calls.named("TLOpen", e);
     }
   }
 
@@ -224,13 +229,18 @@ public final class Producer extends Owner {
   /** @return what the producer tells about its system */
   public SystemInfo system() {
     checkOpen();
-    String version =
-        Unknown.ask(
-                () ->
-                    library.getInfoInt32(gentlJNI.TL_INFO_GENTL_VER_MAJOR_get())
-                        + "."
-                        + library.getInfoInt32(gentlJNI.TL_INFO_GENTL_VER_MINOR_get()))
-            .orElse("");
+    String version;
+    try {
+      version =
+          library.getInfoInt32(gentlJNI.TL_INFO_GENTL_VER_MAJOR_get())
+              + "."
+              + library.getInfoInt32(gentlJNI.TL_INFO_GENTL_VER_MINOR_get());
+    } catch (GenTLException e) {
+      if (!Unknown.isUnknown(e)) {
+        throw e;
+      }
+      version = "";
+    }
     return new SystemInfo(
         path,
         systemText(gentlJNI.TL_INFO_ID_get()),
@@ -253,21 +263,30 @@ public final class Producer extends Owner {
     for (Map.Entry<String, TLInterface> opened : refreshInterfaces().entrySet()) {
       String id = opened.getKey();
       TLInterface itf = opened.getValue();
-      result.add(
-          new InterfaceEntry(
-              id,
-              Unknown.text(() -> Calls.call("IFGetInfo", itf::getDisplayName)),
-              Unknown.text(() -> Calls.call("IFGetInfo", itf::getTransportLayerType)),
-              withDevices(itf, infos -> map(infos, info -> entry(info, id)))));
+      String displayName;
+      try {
+        displayName = Unknown.orEmpty(itf.getDisplayName());
+      } catch (GenTLException e) {
+        displayName = Unknown.or("IFGetInfo", e, "");
+      }
+      String type;
+      try {
+        type = Unknown.orEmpty(itf.getTransportLayerType());
+      } catch (GenTLException e) {
+        type = Unknown.or("IFGetInfo", e, "");
+      }
+      result.add(new InterfaceEntry(id, displayName, type, devices(itf, id)));
     }
     return result;
   }
 
   /** @return the devices of all interfaces, in the producer's order */
   public List<DeviceEntry> devices() {
-    return interfaces().stream()
-        .flatMap(i -> i.devices().stream())
-        .collect(Collectors.toUnmodifiableList());
+    List<DeviceEntry> all = new ArrayList<>();
+    for (InterfaceEntry itf : interfaces()) {
+      all.addAll(itf.devices());
+    }
+    return List.copyOf(all);
   }
 
   /**
@@ -309,8 +328,14 @@ public final class Producer extends Owner {
    * @throws org.grabkit.gentl.AccessDeniedException if the device is busy or the mode is refused
    */
   public Camera openCamera(String name, AccessMode mode) {
-    DeviceEntry device = DeviceNames.find(name, devices(), List::of, DeviceEntry::id);
-    return open(device, mode);
+    List<DeviceEntry> devices = devices();
+    List<List<DeviceEntry>> routes = new ArrayList<>(devices.size());
+    List<String> labels = new ArrayList<>(devices.size());
+    for (DeviceEntry d : devices) {
+      routes.add(List.of(d));
+      labels.add(d.id());
+    }
+    return open(DeviceNames.find(name, devices, routes, labels), mode);
   }
 
   /** Opens a device this producer listed, by its entry. */
@@ -323,8 +348,13 @@ public final class Producer extends Owner {
     }
     // The record of an ID the interface listed: opening it needs no new device list.
     try (DeviceInfo info = new DeviceInfo(itf, device.id())) {
-      return adopt(
-          new Camera(this, Calls.call("IFOpenDevice", () -> info.open(mode.flags())), device));
+      org.grabkit.gentl.Device opened;
+      try {
+        opened = info.open(mode.flags());
+      } catch (GenTLException e) {
+        throw Calls.named("IFOpenDevice", e);
+      }
+      return adopt(new Camera(this, opened, device));
     }
   }
 
@@ -369,7 +399,11 @@ public final class Producer extends Owner {
   }
 
   private String systemText(int cmd) {
-    return Unknown.text(() -> Calls.call("GCGetInfo", () -> library.getInfoString(cmd)));
+    try {
+      return Unknown.orEmpty(library.getInfoString(cmd));
+    } catch (GenTLException e) {
+      return Unknown.or("GCGetInfo", e, "");
+    }
   }
 
   /**
@@ -378,59 +412,119 @@ public final class Producer extends Owner {
    */
   private Map<String, TLInterface> refreshInterfaces() {
     checkOpen();
-    Unknown.ask(
-        () ->
-            Calls.call(
-                "TLUpdateInterfaceList", () -> system.updateInterfacesList(DISCOVERY_TIMEOUT_MS)));
-    List<InterfaceInfo> listed =
-        Calls.call("TLGetNumInterfaces/TLGetInterfaceID", system::getInterfaces);
+    try {
+      system.updateInterfacesList(DISCOVERY_TIMEOUT_MS);
+    } catch (GenTLException e) {
+      Unknown.or("TLUpdateInterfaceList", e, null);
+    }
+    List<InterfaceInfo> listed;
+    try {
+      listed = system.getInterfaces();
+    } catch (GenTLException e) {
+      throw Calls.named("TLGetNumInterfaces/TLGetInterfaceID", e);
+    }
     try {
       Map<String, TLInterface> result = new LinkedHashMap<>();
       for (InterfaceInfo info : listed) {
         String id = info.getID();
-        result.put(
-            id,
-            openInterfaces.computeIfAbsent(id, k -> Calls.call("TLOpenInterface", info::open)));
+        TLInterface itf = openInterfaces.get(id);
+        if (itf == null) {
+          try {
+            itf = info.open();
+          } catch (GenTLException e) {
+            throw Calls.named("TLOpenInterface", e);
+          }
+          openInterfaces.put(id, itf);
+        }
+        result.put(id, itf);
       }
       return result;
     } finally {
-      listed.forEach(InterfaceInfo::close);
+      for (InterfaceInfo info : listed) {
+        info.close();
+      }
     }
   }
 
-  /** Runs {@code use} on the interface's device records, released afterwards. */
-  private static <R> R withDevices(TLInterface itf, Function<List<DeviceInfo>, R> use) {
-    Unknown.ask(
-        () -> Calls.call("IFUpdateDeviceList", () -> itf.updateDeviceList(DISCOVERY_TIMEOUT_MS)));
-    List<DeviceInfo> infos = Calls.call("IFGetNumDevices/IFGetDeviceID", itf::getDevices);
+  /** The interface's devices, from records released afterwards. */
+  private static List<DeviceEntry> devices(TLInterface itf, String interfaceId) {
     try {
-      return use.apply(infos);
-    } finally {
-      infos.forEach(DeviceInfo::close);
+      itf.updateDeviceList(DISCOVERY_TIMEOUT_MS);
+    } catch (GenTLException e) {
+      Unknown.or("IFUpdateDeviceList", e, null);
     }
-  }
-
-  private static <T, R> List<R> map(List<T> items, Function<T, R> f) {
-    return items.stream().map(f).collect(Collectors.toUnmodifiableList());
+    List<DeviceInfo> infos;
+    try {
+      infos = itf.getDevices();
+    } catch (GenTLException e) {
+      throw Calls.named("IFGetNumDevices/IFGetDeviceID", e);
+    }
+    try {
+      List<DeviceEntry> result = new ArrayList<>(infos.size());
+      for (DeviceInfo info : infos) {
+        result.add(entry(info, interfaceId));
+      }
+      return List.copyOf(result);
+    } finally {
+      for (DeviceInfo info : infos) {
+        info.close();
+      }
+    }
   }
 
   private static DeviceEntry entry(DeviceInfo info, String interfaceId) {
     return new DeviceEntry(
         info.getID(),
         interfaceId,
-        deviceText(info::getVendor),
-        deviceText(info::getModel),
-        deviceText(info::getSerialNumber),
-        deviceText(info::getVersion),
-        deviceText(info::getDisplayName),
-        deviceText(info::getUserDefinedName),
-        deviceText(info::getTransportLayerType),
-        Unknown.ask(() -> Calls.call("IFGetDeviceInfo", info::getAccessStatus))
-            .map(AccessStatus::of)
-            .orElse(AccessStatus.UNKNOWN));
+        deviceText(info, DeviceText.VENDOR),
+        deviceText(info, DeviceText.MODEL),
+        deviceText(info, DeviceText.SERIAL_NUMBER),
+        deviceText(info, DeviceText.VERSION),
+        deviceText(info, DeviceText.DISPLAY_NAME),
+        deviceText(info, DeviceText.USER_DEFINED_NAME),
+        deviceText(info, DeviceText.TRANSPORT_LAYER_TYPE),
+        accessStatus(info));
   }
 
-  private static String deviceText(Supplier<String> query) {
-    return Unknown.text(() -> Calls.call("IFGetDeviceInfo", query));
+  private static AccessStatus accessStatus(DeviceInfo info) {
+    try {
+      return AccessStatus.of(info.getAccessStatus());
+    } catch (GenTLException e) {
+      return Unknown.or("IFGetDeviceInfo", e, AccessStatus.UNKNOWN);
+    }
+  }
+
+  /** The texts of a device record, asked for by a switch rather than by a lambda each. */
+  private enum DeviceText {
+    VENDOR,
+    MODEL,
+    SERIAL_NUMBER,
+    VERSION,
+    DISPLAY_NAME,
+    USER_DEFINED_NAME,
+    TRANSPORT_LAYER_TYPE
+  }
+
+  private static String deviceText(DeviceInfo info, DeviceText which) {
+    try {
+      switch (which) {
+        case VENDOR:
+          return Unknown.orEmpty(info.getVendor());
+        case MODEL:
+          return Unknown.orEmpty(info.getModel());
+        case SERIAL_NUMBER:
+          return Unknown.orEmpty(info.getSerialNumber());
+        case VERSION:
+          return Unknown.orEmpty(info.getVersion());
+        case DISPLAY_NAME:
+          return Unknown.orEmpty(info.getDisplayName());
+        case USER_DEFINED_NAME:
+          return Unknown.orEmpty(info.getUserDefinedName());
+        default:
+          return Unknown.orEmpty(info.getTransportLayerType());
+      }
+    } catch (GenTLException e) {
+      return Unknown.or("IFGetDeviceInfo", e, "");
+    }
   }
 }

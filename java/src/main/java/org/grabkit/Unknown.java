@@ -28,6 +28,25 @@ final class Unknown {
         || e instanceof BufferTooSmallException;
   }
 
+  /**
+   * What a failed call of {@code operation} leaves: {@code fallback} where the producer cannot
+   * tell, else the failure naming the call. The listing's paths catch in place with this instead
+   * of wrapping each query in a lambda for {@link #ask} and {@link Calls#call}: a cold JVM pays
+   * for the first use of every lambda, dozens of them in one listing.
+   */
+  static <T> T or(String operation, GenTLException failure, T fallback) {
+    GenTLException named = Calls.named(operation, failure);
+    if (isUnknown(named)) {
+      return fallback;
+    }
+    throw named;
+  }
+
+  /** The text a query gave, "" for none. */
+  static String orEmpty(String value) {
+    return value == null ? "" : value;
+  }
+
   static <T> Optional<T> ask(Supplier<T> query) {
     try {
       return Optional.ofNullable(query.get());

@@ -41,11 +41,11 @@ final class InfoCommand extends Command {
           print(producer, session);
         } catch (GenTLException e) {
           // One producer that fails its listing must not hide the others.
-          session.out.printf("  (listing failed: %s)%n", e.getMessage());
+          line(session, "  (listing failed: " + e.getMessage() + ")");
         }
       }
       for (LoadFailure failure : loaded.failures()) {
-        session.out.printf("Not loaded %s: %s%n", failure.path(), failure.message());
+        line(session, "Not loaded " + failure.path() + ": " + failure.message());
       }
       if (loaded.producers().isEmpty()) {
         throw new CliException(
@@ -59,24 +59,28 @@ final class InfoCommand extends Command {
     return CliException.OK;
   }
 
+  // Lines are concatenated, not formatted: the first printf costs a cold JVM its formatter and
+  // regular expressions, a sizeable part of the whole listing.
   private static void print(Producer producer, Session s) {
     SystemInfo sys = producer.system();
-    s.out.printf(
-        "System %s: %s %s %s (TL %s, GenTL %s)%n",
-        sys.id(), sys.vendor(), sys.model(), sys.version(), sys.transportLayerType(),
-        sys.genTLVersion());
-    s.out.printf("  file %s%n", sys.path());
+    line(s, "System " + sys.id() + ": " + sys.vendor() + " " + sys.model() + " " + sys.version()
+        + " (TL " + sys.transportLayerType() + ", GenTL " + sys.genTLVersion() + ")");
+    line(s, "  file " + sys.path());
     for (InterfaceEntry itf : producer.interfaces()) {
-      s.out.printf("  Interface %s: %s (TL %s)%n", itf.id(), itf.displayName(),
-          itf.transportLayerType());
+      line(s, "  Interface " + itf.id() + ": " + itf.displayName() + " (TL "
+          + itf.transportLayerType() + ")");
       for (DeviceEntry dev : itf.devices()) {
-        s.out.printf(
-            "    Device %s: %s %s, serial %s, version %s, access %s%n",
-            dev.id(), dev.vendor(), dev.model(), dev.serialNumber(), dev.version(),
-            dev.accessStatus());
+        line(s, "    Device " + dev.id() + ": " + dev.vendor() + " " + dev.model() + ", serial "
+            + dev.serialNumber() + ", version " + dev.version() + ", access "
+            + dev.accessStatus());
         printStreams(producer, dev, s);
       }
     }
+  }
+
+  /** What printf's %n ends a line with. */
+  private static void line(Session s, String text) {
+    s.out.print(text + System.lineSeparator());
   }
 
   private static void printStreams(Producer producer, DeviceEntry dev, Session s) {
@@ -84,14 +88,13 @@ final class InfoCommand extends Command {
       for (String id : camera.streamIds()) {
         try (ImageStream stream = camera.openStream(id)) {
           StreamEntry info = stream.info();
-          s.out.printf(
-              "      Stream %s: payload %s bytes, at least %s buffers, alignment %s%n",
-              info.id(), Session.text(info.payloadSize()), Session.text(info.minimumBuffers()),
-              Session.text(info.bufferAlignment()));
+          line(s, "      Stream " + info.id() + ": payload " + Session.text(info.payloadSize())
+              + " bytes, at least " + Session.text(info.minimumBuffers()) + " buffers, alignment "
+              + Session.text(info.bufferAlignment()));
         }
       }
     } catch (GenTLException | IllegalStateException e) {
-      s.out.printf("      (streams unknown: %s)%n", e.getMessage());
+      line(s, "      (streams unknown: " + e.getMessage() + ")");
     }
   }
 }

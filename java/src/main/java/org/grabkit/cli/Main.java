@@ -74,10 +74,13 @@ public final class Main {
       List<String> rest = new ArrayList<>(Arrays.asList(args));
       command = findCommand(rest);
       Set<String> valued = new HashSet<>(GLOBAL_VALUED);
-      command.ifPresent(c -> valued.addAll(c.valued()));
       Set<String> flags = new HashSet<>(HELP);
       flags.add(ISOLATED);
-      command.ifPresent(c -> flags.addAll(c.flags()));
+      // No lambdas on the way of every command: each costs a cold start its call site's linkage.
+      if (command.isPresent()) {
+        valued.addAll(command.get().valued());
+        flags.addAll(command.get().flags());
+      }
       Options options = Options.parse(rest, valued, flags);
       if (options.has("--help") || options.has("-h")) {
         out.println(command.map(Command::help).orElseGet(Main::overview));

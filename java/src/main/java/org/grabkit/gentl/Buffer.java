@@ -7,7 +7,7 @@ package org.grabkit.gentl;
  */
 public final class Buffer extends ModelObject {
   Buffer(long holder) {
-    super(holder, gentlJNI::delete_Buffer);
+    super(holder, Deleter.BUFFER);
   }
 
   /**

@@ -9,7 +9,7 @@ import java.nio.ByteBuffer;
  */
 public final class DataStream extends Module {
   DataStream(long holder) {
-    super(holder, gentlJNI::delete_DataStream);
+    super(holder, Deleter.DATA_STREAM);
   }
 
   /**

@@ -6,7 +6,7 @@ import java.util.List;
 /** An opened device module. */
 public final class Device extends Module {
   Device(long holder) {
-    super(holder, gentlJNI::delete_Device);
+    super(holder, Deleter.DEVICE);
   }
 
   /**

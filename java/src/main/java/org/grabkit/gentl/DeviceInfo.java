@@ -3,7 +3,7 @@ package org.grabkit.gentl;
 /** A device that an interface listed; it can be opened. */
 public final class DeviceInfo extends ModelObject {
   DeviceInfo(long holder) {
-    super(holder, gentlJNI::delete_DeviceInfo);
+    super(holder, Deleter.DEVICE_INFO);
   }
 
   /**

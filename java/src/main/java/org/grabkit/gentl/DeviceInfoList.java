@@ -1,7 +1,5 @@
 package org.grabkit.gentl;
 
-import java.util.function.LongSupplier;
-
 /**
  * A native list of shared references to DeviceInfo objects: the devices that an interface listed.
  * Elements are holders (native addresses of one reference each): {@link #get} makes a new one,
@@ -13,7 +11,7 @@ import java.util.function.LongSupplier;
 public final class DeviceInfoList extends NativeList {
   /** An empty list. */
   public DeviceInfoList() {
-    this(gentlJNI::new_DeviceInfoList__SWIG_0);
+    this(gentlJNI.new_DeviceInfoList__SWIG_0(), Deleter.DEVICE_INFO_LIST);
   }
 
   /**
@@ -22,11 +20,11 @@ public final class DeviceInfoList extends NativeList {
    * @param size the number of elements
    */
   public DeviceInfoList(long size) {
-    this(() -> gentlJNI.new_DeviceInfoList__SWIG_1(size));
+    this(gentlJNI.new_DeviceInfoList__SWIG_1(size), Deleter.DEVICE_INFO_LIST);
   }
 
-  private DeviceInfoList(LongSupplier make) {
-    super(make.getAsLong(), gentlJNI::delete_DeviceInfoList);
+  private DeviceInfoList(long address, Deleter delete) {
+    super(address, delete);
   }
 
   /**
@@ -36,7 +34,7 @@ public final class DeviceInfoList extends NativeList {
    * @return the list
    */
   public static DeviceInfoList adopt(long address) {
-    return new DeviceInfoList(() -> address);
+    return new DeviceInfoList(address, Deleter.DEVICE_INFO_LIST);
   }
 
   /** @return the number of elements */

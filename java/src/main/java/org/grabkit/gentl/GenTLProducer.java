@@ -11,7 +11,7 @@ import java.nio.file.Path;
  */
 public final class GenTLProducer extends ModelObject {
   private GenTLProducer(long holder) {
-    super(holder, gentlJNI::delete_GenTLProducer);
+    super(holder, Deleter.GENTL_PRODUCER);
   }
 
   /**

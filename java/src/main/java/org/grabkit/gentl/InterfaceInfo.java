@@ -3,7 +3,7 @@ package org.grabkit.gentl;
 /** An interface that a transport layer listed; it can be opened. */
 public final class InterfaceInfo extends ModelObject {
   InterfaceInfo(long holder) {
-    super(holder, gentlJNI::delete_InterfaceInfo);
+    super(holder, Deleter.INTERFACE_INFO);
   }
 
   /**

@@ -1,7 +1,5 @@
 package org.grabkit.gentl;
 
-import java.util.function.LongSupplier;
-
 /**
  * A native list of shared references to InterfaceInfo objects: the interfaces that a transport
  * layer listed. Elements are holders (native addresses of one reference each): {@link #get} makes
@@ -13,7 +11,7 @@ import java.util.function.LongSupplier;
 public final class InterfaceInfoList extends NativeList {
   /** An empty list. */
   public InterfaceInfoList() {
-    this(gentlJNI::new_InterfaceInfoList__SWIG_0);
+    this(gentlJNI.new_InterfaceInfoList__SWIG_0(), Deleter.INTERFACE_INFO_LIST);
   }
 
   /**
@@ -22,11 +20,11 @@ public final class InterfaceInfoList extends NativeList {
    * @param size the number of elements
    */
   public InterfaceInfoList(long size) {
-    this(() -> gentlJNI.new_InterfaceInfoList__SWIG_1(size));
+    this(gentlJNI.new_InterfaceInfoList__SWIG_1(size), Deleter.INTERFACE_INFO_LIST);
   }
 
-  private InterfaceInfoList(LongSupplier make) {
-    super(make.getAsLong(), gentlJNI::delete_InterfaceInfoList);
+  private InterfaceInfoList(long address, Deleter delete) {
+    super(address, delete);
   }
 
   /**
@@ -36,7 +34,7 @@ public final class InterfaceInfoList extends NativeList {
    * @return the list
    */
   public static InterfaceInfoList adopt(long address) {
-    return new InterfaceInfoList(() -> address);
+    return new InterfaceInfoList(address, Deleter.INTERFACE_INFO_LIST);
   }
 
   /** @return the number of elements */

@@ -1,10 +1,12 @@
 package org.grabkit.gentl;
 
+import java.io.FileInputStream;
 import java.io.IOException;
 import java.io.InputStream;
 import java.io.OutputStream;
 import java.io.UncheckedIOException;
 import java.net.JarURLConnection;
+import java.net.URISyntaxException;
 import java.net.URL;
 import java.nio.ByteBuffer;
 import java.nio.channels.FileChannel;
@@ -20,6 +22,7 @@ import java.nio.file.attribute.PosixFilePermission;
 import java.nio.file.attribute.PosixFilePermissions;
 import java.security.DigestInputStream;
 import java.security.MessageDigest;
+import java.security.CodeSource;
 import java.security.NoSuchAlgorithmException;
 import java.util.HashMap;
 import java.util.HexFormat;
@@ -27,6 +30,8 @@ import java.util.Map;
 import java.util.Set;
 import java.util.jar.JarEntry;
 import java.util.zip.CRC32;
+import java.util.zip.ZipEntry;
+import java.util.zip.ZipFile;
 
 /**
  * Finds the native files that the jar carries ({@code libgrabkit.so}, on Windows {@code
@@ -59,6 +64,9 @@ public final class NativeLibrary {
   private static Map<String, String> hashes;
   private static Path extractDir;
   private static boolean loaded;
+  // The jar this class came from, read directly (see jar()); null from a class directory.
+  private static ZipFile jar;
+  private static boolean jarLooked;
 
   private NativeLibrary() {}
 
@@ -117,17 +125,56 @@ public final class NativeLibrary {
   }
 
   private static InputStream resource(String name) throws IOException {
-    InputStream in = NativeLibrary.class.getResourceAsStream(resourceDir() + name);
+    InputStream in = resourceOrNull(name);
     if (in == null) {
       throw new IOException("The Grabkit jar does not contain " + resourceDir() + name);
     }
     return in;
   }
 
+  private static InputStream resourceOrNull(String name) throws IOException {
+    ZipFile zip = jar();
+    if (zip != null) {
+      ZipEntry entry = zip.getEntry(entryName(name));
+      return entry == null ? null : zip.getInputStream(entry);
+    }
+    return NativeLibrary.class.getResourceAsStream(resourceDir() + name);
+  }
+
+  private static String entryName(String name) {
+    return NativeLibrary.class.getPackageName().replace('.', '/') + "/" + resourceDir() + name;
+  }
+
+  /**
+   * The jar this class was loaded from, opened once, or null when it came from elsewhere (a class
+   * directory in the build). Its entries are read straight from it: through the class loader,
+   * the first lookup of a resource searches every module of the JDK first (opening the runtime
+   * image) and then sets up the class path's jar loader and a URL connection, several
+   * milliseconds of a start that, with the class data archive, needs neither.
+   */
+  private static ZipFile jar() {
+    if (!jarLooked) {
+      jarLooked = true;
+      try {
+        CodeSource source = NativeLibrary.class.getProtectionDomain().getCodeSource();
+        URL location = source == null ? null : source.getLocation();
+        if (location != null && "file".equals(location.getProtocol())) {
+          Path file = Path.of(location.toURI());
+          if (Files.isRegularFile(file)) {
+            jar = new ZipFile(file.toFile());
+          }
+        }
+      } catch (IOException | URISyntaxException | RuntimeException e) {
+        jar = null; // read through the class loader instead
+      }
+    }
+    return jar;
+  }
+
   private static Map<String, String> hashes() throws IOException {
     if (hashes == null) {
       Map<String, String> index = new HashMap<>();
-      InputStream in = NativeLibrary.class.getResourceAsStream(resourceDir() + INDEX);
+      InputStream in = resourceOrNull(INDEX);
       if (in != null) {
         try (in) {
           // No regular expressions: their first use costs a cold JVM more than the rest.
@@ -275,6 +322,14 @@ public final class NativeLibrary {
    * a class directory, the SHA-256 the build recorded.
    */
   private static boolean matches(Path file, String name, String hash) throws IOException {
+    ZipFile zip = jar();
+    if (zip != null) {
+      ZipEntry entry = zip.getEntry(entryName(name));
+      if (entry != null && entry.getCrc() != -1 && entry.getSize() != -1) {
+        return Files.size(file) == entry.getSize() && crc32(file) == entry.getCrc();
+      }
+      return hash.equals(sha256(file));
+    }
     URL url = NativeLibrary.class.getResource(resourceDir() + name);
     if (url != null && "jar".equals(url.getProtocol())) {
       JarURLConnection connection = (JarURLConnection) url.openConnection();
@@ -287,14 +342,16 @@ public final class NativeLibrary {
     return hash.equals(sha256(file));
   }
 
+  // A plain stream: a file channel would load the JDK's network and NIO libraries at each start.
+  // Reads of 32 KB: the stream copies through a native buffer of the read's size, and buffers
+  // past 128 KB are fresh memory from the kernel each time (a 256 KB one made the check three
+  // times slower).
   private static long crc32(Path file) throws IOException {
     CRC32 crc = new CRC32();
-    try (FileChannel channel = FileChannel.open(file, StandardOpenOption.READ)) {
-      ByteBuffer buffer = ByteBuffer.allocateDirect(1 << 18);
-      while (channel.read(buffer) >= 0) {
-        buffer.flip();
-        crc.update(buffer);
-        buffer.clear();
+    try (InputStream in = new FileInputStream(file.toFile())) {
+      byte[] buffer = new byte[1 << 15];
+      for (int n; (n = in.read(buffer)) >= 0; ) {
+        crc.update(buffer, 0, n);
       }
     }
     return crc.getValue();

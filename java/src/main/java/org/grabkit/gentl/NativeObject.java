@@ -23,7 +23,23 @@ abstract class NativeObject implements AutoCloseable {
     }
     this.address = address;
     // The action must not refer to this object, or it would never become unreachable.
-    this.release = CLEANER.register(this, () -> delete.accept(address));
+    this.release = CLEANER.register(this, new Release(delete, address));
+  }
+
+  /** A class, not a lambda: see {@link Deleter}. */
+  private static final class Release implements Runnable {
+    private final LongConsumer delete;
+    private final long address;
+
+    Release(LongConsumer delete, long address) {
+      this.delete = delete;
+      this.address = address;
+    }
+
+    @Override
+    public void run() {
+      delete.accept(address);
+    }
   }
 
   /**

@@ -10,7 +10,7 @@ import java.nio.ByteBuffer;
  */
 public final class Port extends ModelObject {
   Port(long holder) {
-    super(holder, gentlJNI::delete_Port);
+    super(holder, Deleter.PORT);
   }
 
   /**

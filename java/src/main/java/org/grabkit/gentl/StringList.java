@@ -2,8 +2,6 @@ package org.grabkit.gentl;
 
 import java.util.ArrayList;
 import java.util.List;
-import java.util.function.LongSupplier;
-
 /**
  * A native list of strings: the IDs of interfaces, devices and data streams. Indices outside 0 to
  * size - 1 throw {@code IndexOutOfBoundsException} "vector index out of range"; a negative size
@@ -12,7 +10,7 @@ import java.util.function.LongSupplier;
 public final class StringList extends NativeList {
   /** An empty list. */
   public StringList() {
-    this(gentlJNI::new_StringList__SWIG_0);
+    this(gentlJNI.new_StringList__SWIG_0(), Deleter.STRING_LIST);
   }
 
   /**
@@ -21,11 +19,11 @@ public final class StringList extends NativeList {
    * @param size the number of elements
    */
   public StringList(long size) {
-    this(() -> gentlJNI.new_StringList__SWIG_1(size));
+    this(gentlJNI.new_StringList__SWIG_1(size), Deleter.STRING_LIST);
   }
 
-  private StringList(LongSupplier make) {
-    super(make.getAsLong(), gentlJNI::delete_StringList);
+  private StringList(long address, Deleter delete) {
+    super(address, delete);
   }
 
   /**
@@ -35,7 +33,7 @@ public final class StringList extends NativeList {
    * @return the list
    */
   public static StringList adopt(long address) {
-    return new StringList(() -> address);
+    return new StringList(address, Deleter.STRING_LIST);
   }
 
   /** @return the number of elements */

@@ -6,7 +6,7 @@ import java.util.List;
 /** An opened interface module. */
 public final class TLInterface extends Module {
   TLInterface(long holder) {
-    super(holder, gentlJNI::delete_TLInterface);
+    super(holder, Deleter.TL_INTERFACE);
   }
 
   /**

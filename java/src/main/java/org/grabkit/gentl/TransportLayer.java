@@ -6,7 +6,7 @@ import java.util.List;
 /** The opened system module of a producer. */
 public final class TransportLayer extends Module {
   TransportLayer(long holder) {
-    super(holder, gentlJNI::delete_TransportLayer);
+    super(holder, Deleter.TRANSPORT_LAYER);
   }
 
   /**

@@ -6,12 +6,16 @@ import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.io.IOException;
+import java.lang.reflect.Method;
+import java.net.URL;
+import java.net.URLClassLoader;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.nio.file.attribute.PosixFilePermissions;
 import java.util.Map;
+import java.util.jar.JarEntry;
+import java.util.jar.JarOutputStream;
 import org.junit.jupiter.api.AfterEach;
-import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.ValueSource;
@@ -21,10 +25,14 @@ class NativeCacheTest {
   private static final String SIM = "grabkit-sim.cti";
 
   @TempDir Path home;
+  private URLClassLoader loader;
 
   @AfterEach
-  void forgetCache() {
+  void forgetCache() throws IOException {
     System.clearProperty("grabkit.cache.dir");
+    if (loader != null) {
+      loader.close();
+    }
   }
 
   private Path extractWithCache(Path cache) {
@@ -38,14 +46,50 @@ class NativeCacheTest {
     }
   }
 
-  @Test
-  void aCopyIsMadeOnceUnderItsHashAndDamageIsRepaired() throws IOException {
+  /**
+   * NativeLibrary as the tool's jar has it: loaded from a jar, whose entries it reads directly
+   * (the CRC-32 and size of the entry are what a cached copy is checked against).
+   */
+  private IoFunction fromJar() throws Exception {
+    Path classes =
+        Path.of(NativeLibrary.class.getProtectionDomain().getCodeSource().getLocation().toURI());
+    Path jar = home.resolve("grabkit.jar");
+    try (var out = new JarOutputStream(Files.newOutputStream(jar));
+        var files = Files.walk(classes.resolve("org/grabkit/gentl"))) {
+      for (Path f : (Iterable<Path>) files::iterator) {
+        String name = classes.relativize(f).toString();
+        if (Files.isRegularFile(f)
+            && (name.contains("/native/linux-x86_64/") || name.contains("/NativeLibrary")
+                || name.contains("/NativePlatform"))) {
+          out.putNextEntry(new JarEntry(name));
+          Files.copy(f, out);
+        }
+      }
+    }
+    loader =
+        new URLClassLoader(new URL[] {jar.toUri().toURL()}, ClassLoader.getPlatformClassLoader());
+    Method extract =
+        loader.loadClass(NativeLibrary.class.getName()).getMethod("extract", String.class);
+    return name -> {
+      try {
+        return (Path) extract.invoke(null, name);
+      } catch (ReflectiveOperationException e) {
+        throw new IOException(e);
+      }
+    };
+  }
+
+  @ParameterizedTest
+  @ValueSource(booleans = {false, true})
+  void aCopyIsMadeOnceUnderItsHashAndDamageIsRepaired(boolean jar) throws Exception {
+    IoFunction extract = jar ? fromJar() : NativeLibrary::extract;
     Path cache = home.resolve("cache");
-    Path copy = extractWithCache(cache);
+    System.setProperty("grabkit.cache.dir", cache.toString());
+    Path copy = extract.apply(SIM);
     assertEquals(cache.resolve(NativeLibrary.sha256(copy)).resolve(SIM), copy);
     assertEquals("rwx------", PosixFilePermissions.toString(Files.getPosixFilePermissions(cache)));
     Object inode = Files.readAttributes(copy, "unix:ino").get("ino");
-    assertEquals(copy, extractWithCache(cache));
+    assertEquals(copy, extract.apply(SIM));
     assertEquals(inode, Files.readAttributes(copy, "unix:ino").get("ino"), "an intact copy stays");
 
     byte[] original = jarCopy();
@@ -65,7 +109,7 @@ class NativeCacheTest {
             "gone", () -> Files.delete(copy));
     for (Map.Entry<String, IoAction> d : damage.entrySet()) {
       d.getValue().run();
-      assertEquals(copy, extractWithCache(cache), d.getKey());
+      assertEquals(copy, extract.apply(SIM), d.getKey());
       assertFalse(Files.isSymbolicLink(copy), d.getKey());
       assertArrayEquals(original, Files.readAllBytes(copy), d.getKey());
     }
@@ -95,5 +139,9 @@ class NativeCacheTest {
 
   private interface IoAction {
     void run() throws IOException;
+  }
+
+  private interface IoFunction {
+    Path apply(String name) throws IOException;
   }
 }
