@@ -85,9 +85,11 @@ size_t HandleTable::size() const {
 }
 
 namespace {
+// Never destroyed, like the object table: producers' records may release
+// their handles from other statics' destructors at exit.
 HandleTable& processTable() {
-  static HandleTable table;
-  return table;
+  static HandleTable* table = new HandleTable;
+  return *table;
 }
 }  // namespace
 

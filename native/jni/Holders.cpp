@@ -78,9 +78,12 @@ size_t ObjectTable::size() const {
   return slots_.size() - free_.size();
 }
 
+// Never destroyed: at exit, a destructor that released what a program left
+// open would call into producers whose own statics may be gone already. The
+// system reclaims it all.
 ObjectTable& objects() {
-  static ObjectTable table;
-  return table;
+  static ObjectTable* table = new ObjectTable;
+  return *table;
 }
 
 #define GRABKIT_KIND(T, text) \

@@ -394,4 +394,47 @@ class SafetyTest {
   private static byte[] concat(byte[] a, byte[] b) {
     return LowLevelTest.concat(a, b);
   }
+
+  /** Programs that end with a stream acquiring, through each API, and close nothing. */
+  public static final class LeftOpen {
+    public static void main(String[] args) throws Exception {
+      String sim = org.grabkit.Producers.simulated().toString();
+      if (args[0].equals("objects")) {
+        GenTLProducer producer = GenTLProducer.load(sim);
+        TransportLayer tl = producer.openTransportLayer();
+        Device device =
+            tl.getInterfaces().get(0).open().getDevices().get(0).open(
+                gentlJNI.DEVICE_ACCESS_CONTROL_get());
+        DataStream ds = device.openDataStream(device.getDataStreamIDs().get(0));
+        for (int i = 0; i < 4; i++) {
+          ds.queueBuffer(ds.announceBuffer(ByteBuffer.allocateDirect((int) ds.getPayloadSize()), i));
+        }
+        int event = ds.registerEvent(gentlJNI.EVENT_NEW_BUFFER_get());
+        ds.startAcquisition(gentlJNI.ACQ_START_FLAGS_DEFAULT_get(), -1);
+        ds.waitNewBuffer(event, 5000);
+      } else {
+        org.grabkit.Acquisition acquisition =
+            Producer.open(Path.of(sim)).openCamera("SimCam0").openStream().start(4);
+        acquisition.next(java.time.Duration.ofSeconds(5));
+      }
+      System.out.println("left open");
+    }
+  }
+
+  @org.junit.jupiter.params.ParameterizedTest
+  @org.junit.jupiter.params.provider.ValueSource(strings = {"objects", "grabkit"})
+  void aProgramThatEndsWithEverythingOpenExitsCleanly(String api) throws Exception {
+    List<String> command = new ArrayList<>(List.of(
+        Path.of(System.getProperty("java.home"), "bin", "java").toString(),
+        "-cp", System.getProperty("java.class.path"),
+        "-Dgrabkit.build.dir=" + TestProducerControl.BUILD.toAbsolutePath()));
+    String library = System.getProperty("grabkit.library.path");
+    if (library != null) command.add("-Dgrabkit.library.path=" + library);
+    command.addAll(List.of(LeftOpen.class.getName(), api));
+    Process child = new ProcessBuilder(command).redirectErrorStream(true).start();
+    String out = new String(child.getInputStream().readAllBytes(), StandardCharsets.UTF_8);
+    assertTrue(child.waitFor(30, java.util.concurrent.TimeUnit.SECONDS));
+    assertEquals(0, child.exitValue(), out);
+    assertTrue(out.contains("left open") && !out.contains("fatal error"), out);
+  }
 }
