@@ -55,6 +55,12 @@ void freeAligned(void* memory);
 // of. Throws std::system_error as std::thread does.
 std::thread startQuietThread(std::function<void()> body);
 
+// Runs `atExit(value)` on a thread that ends after it called
+// setThreadExitValue(value) (with a non-null value). The system's own hook,
+// because a C++ thread-local's destructor does not run on every toolchain.
+using ThreadExitHook = void (*)(void* value);
+void setThreadExitValue(ThreadExitHook atExit, void* value);
+
 // ---- Fences between a frequent and a rare side
 //
 // A thread that runs lightFence() on every call pairs with a thread that runs

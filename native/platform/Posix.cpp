@@ -39,6 +39,16 @@ void heavyFence() {
   if (kHeavyFenceReachesAllThreads) membarrier(MEMBARRIER_CMD_PRIVATE_EXPEDITED);
 }
 
+void setThreadExitValue(ThreadExitHook atExit, void* value) {
+  // One key for the one hook the library has; made at the first use.
+  static pthread_key_t key = [atExit] {
+    pthread_key_t k;
+    pthread_key_create(&k, atExit);
+    return k;
+  }();
+  pthread_setspecific(key, value);
+}
+
 void* openLibrary(const std::string& path) {
   dlerror();
   return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);

@@ -34,6 +34,21 @@ HANDLE osHandle(int fd) {
 }
 }  // namespace
 
+namespace {
+ThreadExitHook exitHook = nullptr;
+
+VOID WINAPI fiberStorageEnded(PVOID value) {
+  if (value != nullptr && exitHook != nullptr) exitHook(value);
+}
+}  // namespace
+
+void setThreadExitValue(ThreadExitHook atExit, void* value) {
+  // Fiber-local storage: its callback runs on the ending thread, which a
+  // thread-local destructor of the C runtime does not do everywhere.
+  static DWORD index = (exitHook = atExit, FlsAlloc(fiberStorageEnded));
+  FlsSetValue(index, value);
+}
+
 const bool kHeavyFenceReachesAllThreads = true;
 
 void heavyFence() {

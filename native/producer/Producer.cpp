@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <thread>
 #include <vector>
 
 #include "../diag/Trace.h"
@@ -13,7 +14,9 @@ namespace Grabkit {
 
 namespace {
 std::mutex currentMutex;
-std::shared_ptr<ProducerFunctions> current;
+// The records below are never destroyed: one released at exit would close its
+// announcements from a thread the JVM no longer knows.
+std::shared_ptr<ProducerFunctions>& current = *new std::shared_ptr<ProducerFunctions>;
 // Bumped under currentMutex whenever `current` changes, so that each thread
 // keeps its own copy and takes the mutex only after a change.
 std::atomic<uint64_t> currentGeneration{1};
@@ -24,7 +27,8 @@ void setCurrent(std::shared_ptr<ProducerFunctions> p) {
 }
 // A load that a later GCInitLib replaced while it was inited is never
 // released: its module stays mapped for whatever still runs in it.
-std::vector<std::shared_ptr<ProducerFunctions>> superseded;
+std::vector<std::shared_ptr<ProducerFunctions>>& superseded =
+    *new std::vector<std::shared_ptr<ProducerFunctions>>;
 
 // Every thread that has called a producer, for a close to read their slots.
 // Never destroyed: threads may end after the library's statics are gone.
@@ -38,22 +42,10 @@ ThreadList& threads() {
 }
 }  // namespace
 
-// What the producer calls of one thread share.
+// What the producer calls of one thread share. Records are never freed: a
+// thread that ends gives its record back for a later thread, so the list only
+// grows to the most threads that ever called at once.
 struct ThreadCalls {
-  ThreadCalls() {
-    std::lock_guard<std::mutex> lock(threads().mutex);
-    next = threads().first;
-    if (next != nullptr) next->previous = this;
-    threads().first = this;
-  }
-  ~ThreadCalls() {
-    std::lock_guard<std::mutex> lock(threads().mutex);
-    (previous != nullptr ? previous->next : threads().first) = next;
-    if (next != nullptr) next->previous = previous;
-  }
-  ThreadCalls(const ThreadCalls&) = delete;
-  ThreadCalls& operator=(const ThreadCalls&) = delete;
-
   // The current producer as of `generation`.
   ProducerFunctions* currentNow() {
     // A call of this thread that is inside holds its load through this copy:
@@ -73,25 +65,46 @@ struct ThreadCalls {
   // The load this thread's calls are inside, and how many of them.
   std::atomic<ProducerFunctions*> inside{nullptr};
   int depth = 0;
+  // Guarded by the list's mutex.
+  bool taken = false;
   ThreadCalls* next = nullptr;
-  ThreadCalls* previous = nullptr;
 };
 
 namespace {
-// The thread's record, made at its first call. The pointer is what every call
+// The thread's record, taken at its first call. The pointer is what every call
 // reads: a plain thread-local needs no check that it was constructed, as the
 // record itself would.
 thread_local ThreadCalls* threadRecord = nullptr;
 
+void threadEnded(void* value) {
+  auto* record = static_cast<ThreadCalls*>(value);
+  threadRecord = nullptr;
+  std::shared_ptr<ProducerFunctions> copy;  // released outside the lock
+  std::lock_guard<std::mutex> lock(threads().mutex);
+  copy = std::move(record->copy);
+  record->generation = 0;
+  record->scoped = nullptr;
+  record->depth = 0;
+  record->taken = false;
+}
+
 ThreadCalls& firstCallOfThread() {
-  // Ends with the thread, taking the record off the list.
-  struct Owner {
-    ThreadCalls record;
-    Owner() { threadRecord = &record; }
-    ~Owner() { threadRecord = nullptr; }
-  };
-  static thread_local Owner owner;
-  return owner.record;
+  ThreadCalls* record = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(threads().mutex);
+    for (ThreadCalls* t = threads().first; t != nullptr && record == nullptr; t = t->next) {
+      if (!t->taken) record = t;
+    }
+    if (record == nullptr) {
+      record = new ThreadCalls;
+      record->next = threads().first;
+      threads().first = record;
+    }
+    record->taken = true;
+  }
+  threadRecord = record;
+  Platform::setThreadExitValue(threadEnded, record);
+  return *record;
 }
 
 inline ThreadCalls& thisThread() {
@@ -131,8 +144,7 @@ std::string lastErrorText(const ProducerFunctions& p) {
 ProducerFunctions::~ProducerFunctions() = default;
 
 bool ProducerFunctions::inited() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return inited_;
+  return inited_.load();
 }
 
 bool ProducerFunctions::enter() {
@@ -157,16 +169,18 @@ void ProducerFunctions::leave() {
 }
 
 void ProducerFunctions::leftWhileClosing() {
-  bool unmapNow = false;
+  // Only a close that stopped waiting leaves anything to the calls: the last
+  // one out releases the file. Otherwise a call leaves without a lock, and the
+  // close, which looks again and again, sees it gone.
+  if (unmapWhenIdle_.load()) unmapIfIdle();
+}
+
+void ProducerFunctions::unmapIfIdle() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    idle_.notify_all();
-    if (unmapWhenIdle_ && callsInside() == 0) {
-      unmapNow = true;
-      unmapWhenIdle_ = false;
-    }
+    if (!unmapWhenIdle_.load() || callsInside() != 0) return;
+    unmapWhenIdle_ = false;
   }
-  if (!unmapNow) return;
   try {
     unmap();
   } catch (const std::exception& e) {
@@ -240,11 +254,16 @@ int32_t ProducerFunctions::close(std::chrono::milliseconds bound) {
   if (entries.EventKill != nullptr) {
     for (EVENT_HANDLE e : events) entries.EventKill(e);
   }
+  // The calls inside leave without telling: look until they are gone or the
+  // bound has passed.
   int stuck = 0;
-  {
-    std::unique_lock<std::mutex> lock(mutex_);
-    idle_.wait_for(lock, bound, [&] { return callsInside() == 1; });
-    stuck = callsInside() - 1;
+  for (auto deadline = std::chrono::steady_clock::now() + bound;;) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stuck = callsInside() - 1;
+    }
+    if (stuck <= 0 || std::chrono::steady_clock::now() >= deadline) break;
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
   }
   if (stuck > 0) {
     std::cerr << "Grabkit: " << stuck << " call(s) still inside the GenTL producer " << path
@@ -267,7 +286,11 @@ int32_t ProducerFunctions::close(std::chrono::milliseconds bound) {
   }
   Jni::releaseJavaHandles(this);
   if (!idle) {
-    leave();
+    inside_.fetch_sub(1);
+    // A call that leaves from here on either sees unmapWhenIdle_ or is seen
+    // gone below, so that one of them releases the file.
+    Platform::heavyFence();
+    unmapIfIdle();
     return code;
   }
   inside_.fetch_sub(1);
@@ -332,8 +355,9 @@ int32_t GCCloseLib() {
 }
 
 bool GCLibIsInited() {
-  std::shared_ptr<ProducerFunctions> p = currentProducer();
-  return p && p->inited();
+  // The thread's own copy holds the record: no reference to count.
+  const ProducerFunctions* p = thisThread().currentNow();
+  return p != nullptr && p->inited();
 }
 
 namespace {

@@ -12,7 +12,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <map>
 #include <memory>
@@ -90,17 +89,19 @@ class ProducerFunctions : public std::enable_shared_from_this<ProducerFunctions>
   // enter() increments `inside_`. Either then reads `closing_`; a close sets
   // `closing_` and then reads the slots and `inside_`, so either the call
   // sees the close and backs out, or the close sees the call and waits for
-  // it. Only a leave during a close takes the mutex, to wake the close and to
-  // release the file as the last one out.
+  // it, looking again until they are gone. Only a leave after a close that
+  // stopped waiting takes the mutex, to release the file as the last one out.
   void leftWhileClosing();
+  // Releases the file if a close left that to the calls and none is inside.
+  void unmapIfIdle();
   // Calls inside now: counted ones and slots that name this record.
   int callsInside() const;
 
   mutable std::mutex mutex_;
-  std::condition_variable idle_;
   std::atomic<bool> closing_{false};
-  bool inited_ = false;
-  bool unmapWhenIdle_ = false;
+  // Read by every call of the object trees, so without the mutex.
+  std::atomic<bool> inited_{false};
+  std::atomic<bool> unmapWhenIdle_{false};
   std::atomic<int> inside_{0};
   std::map<EVENT_HANDLE, int> waiters_;
   std::map<BUFFER_HANDLE, Announcement> announcements_;
