@@ -70,6 +70,49 @@ uint64_t Buffer::extent(int32_t cmd, uint64_t value) const {
   return isExtent(cmd) ? checkedExtent("DSGetBufferInfo", value, handle_) : value;
 }
 
+namespace {
+bool unknownInformation(int32_t code) {
+  switch (code) {
+    case GC_ERR_NOT_IMPLEMENTED:
+    case GC_ERR_NOT_AVAILABLE:
+    case GC_ERR_INVALID_PARAMETER:
+    case GC_ERR_NO_DATA:
+    case GC_ERR_BUFFER_TOO_SMALL:
+      return true;
+    default:
+      return false;
+  }
+}
+}  // namespace
+
+void Buffer::readInfo(InfoQuery* queries, size_t count) const {
+  BUFFER_HANDLE b = getHandle();
+  DS_HANDLE h = dataStream_->getHandle();
+  auto info = GRABKIT_PRODUCER(DSGetBufferInfo);
+  for (size_t i = 0; i < count; ++i) {
+    InfoQuery& q = queries[i];
+    int32_t code = GC_ERR_SUCCESS;
+    if (q.width == 1) {
+      bool8_t v = 0;
+      code = infoCode(v, info, h, b, q.cmd);
+      q.value = v;
+    } else if (q.width == 4) {
+      uint32_t v = 0;
+      code = infoCode(v, info, h, b, q.cmd);
+      q.value = v;
+    } else {
+      code = infoCode(q.value, info, h, b, q.cmd);
+    }
+    q.known = !unknownInformation(code);
+    if (!q.known) {
+      q.value = 0;
+      continue;
+    }
+    checkError(code);
+    q.value = extent(q.cmd, q.value);
+  }
+}
+
 std::string Buffer::getInfoString(int32_t cmd) const {
   BUFFER_HANDLE b = getHandle();
   return DSGetBufferInfoString(dataStream_->getHandle(), b, cmd);

@@ -77,6 +77,19 @@ class Buffer {
     return getBufferPartInfoSize(part, BUFFER_PART_INFO_DELIVERED_IMAGEHEIGHT);
   }
 
+  // Several reads of the filled buffer's information, as a frame makes them:
+  // one check of the handles and one producer call guard for all of them.
+  struct InfoQuery {
+    int32_t cmd;
+    uint8_t width;  // the bytes the producer writes: 1 (bool8_t), 4 or 8
+    bool known;     // false where the producer does not have it
+    uint64_t value;
+  };
+  // Information the producer does not have (not implemented, not available,
+  // no data, a parameter or a size it refuses) leaves a query unknown; any
+  // other failure throws, as getInfoUint64 would.
+  void readInfo(InfoQuery* queries, size_t count) const;
+
   // Zero-fills the whole announced size, whoever holds the buffer.
   void clear() const;
 
