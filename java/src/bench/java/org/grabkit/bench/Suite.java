@@ -251,13 +251,21 @@ public final class Suite {
       t.append("\nNo JDK 22+ was found: FFM was skipped and JNA is the yardstick.\n");
     }
     if (!scaling.isEmpty()) {
-      t.append("\n## Handle lookups under threads (Grabkit numeric query, calls/s in total)\n\n")
-          .append("| threads | calls/s | vs 1 thread |\n|---|---|---|\n");
+      t.append("\n## Handle lookups under threads (numeric query, calls/s in total)\n\n")
+          .append("| threads | Grabkit | vs 1 thread | C++ | vs 1 thread | Grabkit / C++ |\n")
+          .append("|---|---|---|---|---|---|\n");
       double one = scaling.getOrDefault(1, Double.NaN);
+      Double cOne = median(rounds, "c.threads.1");
       for (Map.Entry<Integer, Double> e : scaling.entrySet()) {
+        Double c = median(rounds, "c.threads." + e.getKey());
         t.append("| ").append(e.getKey()).append(" | ")
             .append(String.format(Locale.ROOT, "%.3g", e.getValue())).append(" | ")
-            .append(String.format(Locale.ROOT, "%.2f×", e.getValue() / one)).append(" |\n");
+            .append(String.format(Locale.ROOT, "%.2f×", e.getValue() / one)).append(" | ")
+            .append(c == null ? "–" : String.format(Locale.ROOT, "%.3g", c)).append(" | ")
+            .append(c == null || cOne == null ? "–" : String.format(Locale.ROOT, "%.2f×", c / cOne))
+            .append(" | ")
+            .append(c == null ? "–" : String.format(Locale.ROOT, "%.2f", e.getValue() / c))
+            .append(" |\n");
       }
     }
     return t.toString();
