@@ -264,7 +264,6 @@ extern "C" JNIEXPORT void JNICALL Java_org_grabkit_gentl_Buffer_frameInfo0(JNIEn
     };
     // The slots in the order of the queries; each batch is one guarded run
     // of producer calls.
-    constexpr uint8_t kSize = sizeof(size_t);
     auto read = [&](std::initializer_list<std::pair<int, Buffer::InfoQuery>> batch) {
       Buffer::InfoQuery queries[8];
       size_t n = 0;
@@ -276,20 +275,19 @@ extern "C" JNIEXPORT void JNICALL Java_org_grabkit_gentl_Buffer_frameInfo0(JNIEn
         if (queries[n++].known) mask |= jlong{1} << q.first;
       }
     };
-    read({{kFrameId, {BUFFER_INFO_FRAMEID, 8, false, 0}},
-          {kTimestamp, {BUFFER_INFO_TIMESTAMP, 8, false, 0}},
-          {kTimestampNs, {BUFFER_INFO_TIMESTAMP_NS, 8, false, 0}},
-          {kIncomplete, {BUFFER_INFO_IS_INCOMPLETE, 1, false, 0}},
-          {kSizeFilled, {BUFFER_INFO_SIZE_FILLED, kSize, false, 0}},
-          {kPayloadType, {BUFFER_INFO_PAYLOADTYPE, kSize, false, 0}}});
-    if (mask >> kIncomplete & 1) v[kIncomplete] = v[kIncomplete] != 0 ? 1 : 0;
+    read({{kFrameId, {BUFFER_INFO_FRAMEID}},
+          {kTimestamp, {BUFFER_INFO_TIMESTAMP}},
+          {kTimestampNs, {BUFFER_INFO_TIMESTAMP_NS}},
+          {kIncomplete, {BUFFER_INFO_IS_INCOMPLETE, true}},
+          {kSizeFilled, {BUFFER_INFO_SIZE_FILLED}},
+          {kPayloadType, {BUFFER_INFO_PAYLOADTYPE}}});
     bool multiPart = (mask >> kPayloadType & 1) && v[kPayloadType] == PAYLOAD_TYPE_MULTI_PART;
     if (!multiPart) {
-      read({{kWidth, {BUFFER_INFO_WIDTH, kSize, false, 0}},
-            {kHeight, {BUFFER_INFO_HEIGHT, kSize, false, 0}},
-            {kPixelFormat, {BUFFER_INFO_PIXELFORMAT, 8, false, 0}},
-            {kImageOffset, {BUFFER_INFO_IMAGEOFFSET, kSize, false, 0}},
-            {kXPadding, {BUFFER_INFO_XPADDING, kSize, false, 0}}});
+      read({{kWidth, {BUFFER_INFO_WIDTH}},
+            {kHeight, {BUFFER_INFO_HEIGHT}},
+            {kPixelFormat, {BUFFER_INFO_PIXELFORMAT}},
+            {kImageOffset, {BUFFER_INFO_IMAGEOFFSET}},
+            {kXPadding, {BUFFER_INFO_XPADDING}}});
     }
     constexpr jlong kImage = jlong{1} << kWidth | jlong{1} << kHeight | jlong{1} << kPixelFormat;
     jsize used = kParts;

@@ -91,15 +91,12 @@ void Buffer::readInfo(InfoQuery* queries, size_t count) const {
   auto info = GRABKIT_PRODUCER(DSGetBufferInfo);
   for (size_t i = 0; i < count; ++i) {
     InfoQuery& q = queries[i];
+    static_assert(sizeof(size_t) == sizeof(uint64_t), "sizes are read as 64 bits");
     int32_t code = GC_ERR_SUCCESS;
-    if (q.width == 1) {
+    if (q.boolean) {
       bool8_t v = 0;
       code = infoCode(v, info, h, b, q.cmd);
-      q.value = v;
-    } else if (q.width == 4) {
-      uint32_t v = 0;
-      code = infoCode(v, info, h, b, q.cmd);
-      q.value = v;
+      q.value = v != 0 ? 1 : 0;
     } else {
       code = infoCode(q.value, info, h, b, q.cmd);
     }

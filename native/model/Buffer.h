@@ -81,9 +81,9 @@ class Buffer {
   // one check of the handles and one producer call guard for all of them.
   struct InfoQuery {
     int32_t cmd;
-    uint8_t width;  // the bytes the producer writes: 1 (bool8_t), 4 or 8
-    bool known;     // false where the producer does not have it
-    uint64_t value;
+    bool boolean = false;  // a bool8_t, read as 0 or 1; else 64 bits (a size too)
+    bool known = false;    // false where the producer does not have it
+    uint64_t value = 0;
   };
   // Information the producer does not have (not implemented, not available,
   // no data, a parameter or a size it refuses) leaves a query unknown; any

@@ -172,10 +172,7 @@ void ProducerFunctions::leftWhileClosing() {
   // Only a close that stopped waiting leaves anything to the calls: the last
   // one out releases the file. Otherwise a call leaves without a lock, and the
   // close, which looks again and again, sees it gone.
-  if (unmapWhenIdle_.load()) unmapIfIdle();
-}
-
-void ProducerFunctions::unmapIfIdle() {
+  if (!unmapWhenIdle_.load()) return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!unmapWhenIdle_.load() || callsInside() != 0) return;
@@ -290,7 +287,7 @@ int32_t ProducerFunctions::close(std::chrono::milliseconds bound) {
     // A call that leaves from here on either sees unmapWhenIdle_ or is seen
     // gone below, so that one of them releases the file.
     Platform::heavyFence();
-    unmapIfIdle();
+    leftWhileClosing();
     return code;
   }
   inside_.fetch_sub(1);

@@ -92,8 +92,6 @@ class ProducerFunctions : public std::enable_shared_from_this<ProducerFunctions>
   // it, looking again until they are gone. Only a leave after a close that
   // stopped waiting takes the mutex, to release the file as the last one out.
   void leftWhileClosing();
-  // Releases the file if a close left that to the calls and none is inside.
-  void unmapIfIdle();
   // Calls inside now: counted ones and slots that name this record.
   int callsInside() const;
 
