@@ -19,6 +19,7 @@ import java.util.concurrent.TimeUnit;
 import java.util.function.Consumer;
 import java.util.stream.Collectors;
 import org.grabkit.cli.MainTest;
+import org.grabkit.gentl.ChildJvm;
 import org.grabkit.gentl.TestProducerControl;
 import org.junit.jupiter.api.AfterEach;
 import org.junit.jupiter.api.Test;
@@ -168,12 +169,7 @@ class IsolationTest {
   @Test
   void theHelperEndsWhenTheJvmIsKilled() throws Exception {
     Process child =
-        new ProcessBuilder(
-                Path.of(System.getProperty("java.home"), "bin", "java").toString(),
-                "-cp",
-                System.getProperty("java.class.path"),
-                "-Dgrabkit.build.dir=" + TestProducerControl.BUILD.toAbsolutePath(),
-                Child.class.getName())
+        new ProcessBuilder(ChildJvm.command(List.of(), Child.class.getName()))
             .redirectErrorStream(true)
             .start();
     long helper;

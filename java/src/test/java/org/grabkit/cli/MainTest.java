@@ -17,6 +17,7 @@ import java.util.concurrent.TimeUnit;
 import javax.imageio.ImageIO;
 import javax.xml.parsers.DocumentBuilderFactory;
 import org.grabkit.Producers;
+import org.grabkit.gentl.ChildJvm;
 import org.grabkit.gentl.TestProducerControl;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
@@ -342,17 +343,8 @@ public class MainTest {
 
   /** The tool as a separate process: the simulated camera reads its frame rate from there. */
   private static Process tool(Map<String, String> env, String... args) throws Exception {
-    Path java = Path.of(System.getProperty("java.home"), "bin", "java");
-    List<String> command = new java.util.ArrayList<>(
-        List.of(java.toString(), "-cp", System.getProperty("java.class.path"),
-            Main.class.getName()));
-    // Under the sanitized run the tool must load the same library as this test.
-    String library = System.getProperty("grabkit.library.path");
-    if (library != null) {
-      command.add(1, "-Dgrabkit.library.path=" + library);
-    }
-    command.addAll(List.of(args));
-    ProcessBuilder pb = new ProcessBuilder(command);
+    ProcessBuilder pb =
+        new ProcessBuilder(ChildJvm.command(List.of(), Main.class.getName(), args));
     pb.environment().putAll(env);
     pb.environment().remove("GENICAM_GENTL64_PATH");
     return pb.start();

@@ -5,8 +5,6 @@ import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.nio.charset.StandardCharsets;
-import java.nio.file.Path;
-import java.util.ArrayList;
 import java.util.List;
 import java.util.concurrent.TimeUnit;
 import org.junit.jupiter.api.Test;
@@ -32,16 +30,8 @@ class DiagnosticsTest {
   /** Only another process can see that a captured line never reached the real standard error. */
   @Test
   void capturedLinesDoNotLeakToTheRealStandardError() throws Exception {
-    Path java = Path.of(System.getProperty("java.home"), "bin", "java");
-    List<String> command = new ArrayList<>(List.of(java.toString(), "-Xcheck:jni", "-cp",
-        System.getProperty("java.class.path"), "-Dgrabkit.build.dir=" + TestProducerControl.BUILD));
-    // Under the sanitized run the child must load the same library as this test.
-    String library = System.getProperty("grabkit.library.path");
-    if (library != null) {
-      command.add("-Dgrabkit.library.path=" + library);
-    }
-    command.add(CaptureChild.class.getName());
-    Process child = new ProcessBuilder(command).start();
+    Process child = new ProcessBuilder(
+        ChildJvm.command(List.of("-Xcheck:jni"), CaptureChild.class.getName())).start();
     assertTrue(child.waitFor(60, TimeUnit.SECONDS));
     String out = new String(child.getInputStream().readAllBytes(), StandardCharsets.UTF_8);
     String err = new String(child.getErrorStream().readAllBytes(), StandardCharsets.UTF_8);

@@ -55,13 +55,10 @@ class ObjectModelRandomTest {
   @Test
   void severalThreadsInAChildJvm() throws IOException, InterruptedException {
     Path log = Files.createTempFile("grabkit-random", ".log");
-    Process child = new ProcessBuilder(
-            Path.of(System.getProperty("java.home"), "bin", "java").toString(), "-Xcheck:jni",
+    Process child = new ProcessBuilder(ChildJvm.command(List.of("-Xcheck:jni",
             "-XX:ErrorFile=" + Path.of("target", "hs_err_random_%p.log").toAbsolutePath(),
-            "-cp", System.getProperty("java.class.path"),
-            "-Dgrabkit.build.dir=" + TestProducerControl.BUILD.toAbsolutePath(),
             "-Dgrabkit.random.seed=" + SEED, "-Dgrabkit.random.sequences=" + SEQUENCES,
-            "-Dgrabkit.random.steps=" + STEPS, ObjectModelRandomTest.class.getName())
+            "-Dgrabkit.random.steps=" + STEPS), ObjectModelRandomTest.class.getName()))
         .redirectErrorStream(true).redirectOutput(log.toFile()).start();
     // A safety net against a hang, not a time limit of the test.
     boolean ended = child.waitFor(5, TimeUnit.MINUTES);

@@ -424,14 +424,8 @@ class SafetyTest {
   @org.junit.jupiter.params.ParameterizedTest
   @org.junit.jupiter.params.provider.ValueSource(strings = {"objects", "grabkit"})
   void aProgramThatEndsWithEverythingOpenExitsCleanly(String api) throws Exception {
-    List<String> command = new ArrayList<>(List.of(
-        Path.of(System.getProperty("java.home"), "bin", "java").toString(),
-        "-cp", System.getProperty("java.class.path"),
-        "-Dgrabkit.build.dir=" + TestProducerControl.BUILD.toAbsolutePath()));
-    String library = System.getProperty("grabkit.library.path");
-    if (library != null) command.add("-Dgrabkit.library.path=" + library);
-    command.addAll(List.of(LeftOpen.class.getName(), api));
-    Process child = new ProcessBuilder(command).redirectErrorStream(true).start();
+    Process child = new ProcessBuilder(ChildJvm.command(List.of(), LeftOpen.class.getName(), api))
+        .redirectErrorStream(true).start();
     String out = new String(child.getInputStream().readAllBytes(), StandardCharsets.UTF_8);
     assertTrue(child.waitFor(30, java.util.concurrent.TimeUnit.SECONDS));
     assertEquals(0, child.exitValue(), out);
