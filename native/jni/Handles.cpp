@@ -70,6 +70,20 @@ void HandleTable::release(const void* owner, void* handle) {
   tokens_.erase(found);
 }
 
+int32_t HandleTable::tokenOf(const void* owner, void* handle) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto found = tokens_.find({owner, handle});
+  return found == tokens_.end() ? 0 : found->second;
+}
+
+void HandleTable::retire(const void* owner, void* handle, int32_t token) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto found = tokens_.find({owner, handle});
+  if (found == tokens_.end() || found->second != token) return;
+  retire(static_cast<uint32_t>(token) - static_cast<uint32_t>(kFirstToken));
+  tokens_.erase(found);
+}
+
 void HandleTable::releaseAll(const void* owner) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = tokens_.lower_bound({owner, nullptr});
@@ -107,6 +121,14 @@ void releaseJavaHandle(const void* owner, void* handle) {
 
 void releaseJavaHandles(const void* owner) {
   processTable().releaseAll(owner);
+}
+
+int32_t javaTokenOf(const void* owner, void* handle) {
+  return processTable().tokenOf(owner, handle);
+}
+
+void retireJavaToken(const void* owner, void* handle, int32_t token) {
+  processTable().retire(owner, handle, token);
 }
 
 }  // namespace Grabkit::Jni

@@ -57,6 +57,12 @@ class HandleTable {
   void* fromJava(int32_t value) const;
   // Retires the token of `handle`, if it has one.
   void release(const void* owner, void* handle);
+  // The token of `handle` now, or 0. A close notes it before the producer is
+  // asked and retires that one token once the producer has let go: by then a
+  // new object may have been given the same value, and a token of its own.
+  int32_t tokenOf(const void* owner, void* handle) const;
+  // Retires `token` if it still stands for `handle`.
+  void retire(const void* owner, void* handle, int32_t token);
   // Retires every token of `owner`.
   void releaseAll(const void* owner);
   // Tokens in use.
@@ -92,6 +98,8 @@ int32_t toJavaHandle(void* handle);
 void* fromJavaHandle(int32_t value);
 void releaseJavaHandle(const void* owner, void* handle);
 void releaseJavaHandles(const void* owner);
+int32_t javaTokenOf(const void* owner, void* handle);
+void retireJavaToken(const void* owner, void* handle, int32_t token);
 // A handle the producer just opened, as a Java int; when no token is left the
 // opened object is undone (closed in the producer) before the exception
 // leaves, so that nothing stays open that Java can't name.

@@ -48,13 +48,11 @@ bool changedFlag(Fn&& fn, Handle h, uint64_t timeout) {
   checkError(fn(h, &changed, timeout));
   return changed != 0;
 }
-// An object the producer just made: whatever token its handle value still had
-// named an object that was closed at that address (a stream closed with its
-// device, say), so the stale token is retired instead of naming the new one.
+// An object the producer just made on `parent`, booked.
 template <typename Fn, typename... Args>
-void* born(Fn&& make, Args... args) {
+void* born(Fn&& make, void* parent, Args... args) {
   void* handle = outputValue<void*>(make, args...);
-  Jni::releaseJavaHandle(&make.producer(), handle);
+  make.producer().opened(handle, parent);
   return handle;
 }
 
@@ -178,31 +176,33 @@ bool IFUpdateDeviceList(IF_HANDLE hIF, uint64_t timeout) {
 
 TL_HANDLE TLOpen() {
   trace("TLOpen()");
-  return born(GRABKIT_PRODUCER(TLOpen));
+  return born(GRABKIT_PRODUCER(TLOpen), nullptr);
 }
 
 IF_HANDLE TLOpenInterface(TL_HANDLE hTL, std::string interfaceId) {
   trace("TLOpenInterface()");
-  return born(GRABKIT_PRODUCER(TLOpenInterface), hTL, interfaceId.c_str());
+  return born(GRABKIT_PRODUCER(TLOpenInterface), hTL, hTL, interfaceId.c_str());
 }
 
 DEV_HANDLE IFOpenDevice(IF_HANDLE hIF, std::string deviceId, DEVICE_ACCESS_FLAGS accessFlags) {
   trace("IFOpenDevice()");
-  return born(GRABKIT_PRODUCER(IFOpenDevice), hIF, deviceId.c_str(), accessFlags);
+  return born(GRABKIT_PRODUCER(IFOpenDevice), hIF, hIF, deviceId.c_str(), accessFlags);
 }
 
 DS_HANDLE DevOpenDataStream(DEV_HANDLE hDev, std::string streamId) {
   trace("DevOpenDataStream()");
-  return born(GRABKIT_PRODUCER(DevOpenDataStream), hDev, streamId.c_str());
+  return born(GRABKIT_PRODUCER(DevOpenDataStream), hDev, hDev, streamId.c_str());
 }
 
 // A close writes its trace line before the producer is asked; what the
-// producer closed no longer needs a name in Java.
+// producer closed, and closed with it, no longer needs a name in Java, and a
+// closed stream's announced memory is the program's again.
 template <typename Fn>
 int32_t closeModule(const char* traceLine, Fn&& close, void* h) {
   trace("%s", traceLine);
+  Retirement closing(close.producer(), h);
   int32_t code = close(h);
-  if (code == GC_ERR_SUCCESS) Jni::releaseJavaHandle(&close.producer(), h);
+  if (code == GC_ERR_SUCCESS) closing.commit();
   return code;
 }
 
@@ -216,11 +216,7 @@ int32_t DevClose(DEV_HANDLE h) {
   return closeModule("DevClose()", GRABKIT_PRODUCER(DevClose), h);
 }
 int32_t DSClose(DS_HANDLE h) {
-  auto close = GRABKIT_PRODUCER(DSClose);
-  int32_t code = closeModule("DSClose()", close, h);
-  // The producer revokes a closed stream's buffers itself.
-  if (code == GC_ERR_SUCCESS) close.producer().forgetStream(h);
-  return code;
+  return closeModule("DSClose()", GRABKIT_PRODUCER(DSClose), h);
 }
 
 std::vector<std::string> TLGetInterfaceList(TL_HANDLE hTL) {
@@ -239,16 +235,15 @@ std::vector<std::string> DevGetDataStreamList(DEV_HANDLE hDev) {
 BUFFER_HANDLE DSAnnounceBuffer(DS_HANDLE hDS, void* memory, size_t size, void* user,
                                std::shared_ptr<void> keepAlive) {
   auto announce = GRABKIT_PRODUCER(DSAnnounceBuffer);
-  auto buffer = born(announce, hDS, memory, size, user);
-  announce.producer().recordAnnouncement(buffer,
-                                         Announcement{hDS, memory, size, std::move(keepAlive)});
+  auto buffer = born(announce, hDS, hDS, memory, size, user);
+  announce.producer().recordAnnouncement(buffer, Announcement{memory, size, std::move(keepAlive)});
   return buffer;
 }
 
 BUFFER_HANDLE DSAllocAndAnnounceBuffer(DS_HANDLE hDS, size_t size, void* user) {
   auto announce = GRABKIT_PRODUCER(DSAllocAndAnnounceBuffer);
-  auto buffer = born(announce, hDS, size, user);
-  announce.producer().recordAnnouncement(buffer, Announcement{hDS, nullptr, size, nullptr});
+  auto buffer = born(announce, hDS, hDS, size, user);
+  announce.producer().recordAnnouncement(buffer, Announcement{nullptr, size, nullptr});
   return buffer;
 }
 
@@ -274,9 +269,9 @@ void* DSRevokeBuffer(DS_HANDLE hDS, BUFFER_HANDLE hBuffer) {
   auto revoke = GRABKIT_PRODUCER(DSRevokeBuffer);
   void* memory = nullptr;
   void* userData = nullptr;
+  Retirement revoking(revoke.producer(), hBuffer);
   checkError(revoke(hDS, hBuffer, &memory, &userData));
-  revoke.producer().forgetAnnouncement(hBuffer);
-  Jni::releaseJavaHandle(&revoke.producer(), hBuffer);
+  revoking.commit();
   return userData;
 }
 
@@ -320,7 +315,7 @@ std::vector<SINGLE_CHUNK_DATA> DSGetBufferChunkData(DS_HANDLE hDS, BUFFER_HANDLE
 }
 
 EVENT_HANDLE GCRegisterEvent(EVENTSRC_HANDLE source, EVENT_TYPE type) {
-  return born(GRABKIT_PRODUCER(GCRegisterEvent), source, type);
+  return born(GRABKIT_PRODUCER(GCRegisterEvent), source, source, type);
 }
 
 uint64_t DSGetBufferPartDataOffset(DS_HANDLE hDS, BUFFER_HANDLE hBuffer, uint32_t partIndex) {

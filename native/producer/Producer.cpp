@@ -193,44 +193,56 @@ void ProducerFunctions::waiting(EVENT_HANDLE event, int delta) {
   if (n <= 0) waiters_.erase(event);
 }
 
+void ProducerFunctions::opened(void* handle, void* parent) {
+  Retirement(*this, handle).commit();
+  std::lock_guard<std::mutex> lock(mutex_);
+  books_[handle] = Opened{++lastSerial_, parent, false, {}};
+}
+
 void ProducerFunctions::recordAnnouncement(BUFFER_HANDLE buffer, Announcement a) {
   std::lock_guard<std::mutex> lock(mutex_);
-  announcements_[buffer] = std::move(a);
+  Opened& o = books_[buffer];
+  if (o.serial == 0) o.serial = ++lastSerial_;
+  o.announced = true;
+  o.announcement = std::move(a);
 }
 
 bool ProducerFunctions::findAnnouncement(BUFFER_HANDLE buffer, Announcement& out) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  auto found = announcements_.find(buffer);
-  if (found == announcements_.end()) return false;
-  out = found->second;
+  auto found = books_.find(buffer);
+  if (found == books_.end() || !found->second.announced) return false;
+  out = found->second.announcement;
   return true;
 }
 
-void ProducerFunctions::forgetAnnouncement(BUFFER_HANDLE buffer) {
-  Announcement dropped;  // its memory owner is released outside the lock
-  std::lock_guard<std::mutex> lock(mutex_);
-  auto found = announcements_.find(buffer);
-  if (found == announcements_.end()) return;
-  dropped = std::move(found->second);
-  announcements_.erase(found);
+Retirement::Retirement(ProducerFunctions& p, void* handle) : p_(p) {
+  std::lock_guard<std::mutex> lock(p.mutex_);
+  noted_.push_back(Noted{handle, 0, 0});
+  // Breadth first. An open retires whatever was booked below its value, so
+  // only an object that a producer gave its parent's value names itself.
+  for (size_t i = 0; i < noted_.size(); ++i) {
+    void* h = noted_[i].handle;
+    auto found = p.books_.find(h);
+    if (found != p.books_.end()) noted_[i].serial = found->second.serial;
+    for (const auto& [child, o] : p.books_) {
+      if (o.parent == h && child != h) noted_.push_back(Noted{child, 0, 0});
+    }
+    noted_[i].token = Jni::javaTokenOf(&p, h);
+  }
 }
 
-void ProducerFunctions::forgetStream(DS_HANDLE stream) {
-  std::vector<Announcement> dropped;
-  std::vector<BUFFER_HANDLE> buffers;
+void Retirement::commit() {
+  std::vector<Opened> gone;  // announced memory is let go outside the lock
   {
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (auto it = announcements_.begin(); it != announcements_.end();) {
-      if (it->second.stream != stream) {
-        ++it;
-        continue;
-      }
-      buffers.push_back(it->first);
-      dropped.push_back(std::move(it->second));
-      it = announcements_.erase(it);
+    std::lock_guard<std::mutex> lock(p_.mutex_);
+    for (const Noted& n : noted_) {
+      auto found = p_.books_.find(n.handle);
+      if (found == p_.books_.end() || found->second.serial != n.serial) continue;
+      gone.push_back(std::move(found->second));
+      p_.books_.erase(found);
     }
   }
-  for (BUFFER_HANDLE b : buffers) Jni::releaseJavaHandle(this, b);
+  for (const Noted& n : noted_) Jni::retireJavaToken(&p_, n.handle, n.token);
 }
 
 int32_t ProducerFunctions::close(std::chrono::milliseconds bound) {
@@ -268,11 +280,11 @@ int32_t ProducerFunctions::close(std::chrono::milliseconds bound) {
               << std::endl;
   }
   int32_t code = entries.GCCloseLib != nullptr ? entries.GCCloseLib() : GC_ERR_NOT_IMPLEMENTED;
-  std::map<BUFFER_HANDLE, Announcement> dropped;
+  std::map<void*, Opened> dropped;
   bool idle = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    dropped.swap(announcements_);
+    dropped.swap(books_);
     waiters_.clear();
     idle = callsInside() == 1;
     if (idle) {

@@ -18,6 +18,7 @@
 #include <mutex>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "Errors.h"
 #include "GenTL.h"
@@ -32,12 +33,22 @@ struct ProducerEntries {
 
 // What the library announced to the producer, so that a queue zero-fills only
 // memory it owns, at the address and size it recorded, and so that the Java
-// memory behind an announcement stays reachable until it is revoked.
+// memory behind an announcement stays reachable until it is revoked or its
+// stream is closed.
 struct Announcement {
-  DS_HANDLE stream = nullptr;
   void* base = nullptr;  // null for memory the producer allocated
   size_t size = 0;
   std::shared_ptr<void> keepAlive;  // the caller's memory owner, if any
+};
+
+// What the library knows of an object that the producer opened, or that was
+// announced or registered, through a load: what it was opened on, so that a
+// close also retires what the producer closed with it.
+struct Opened {
+  uint64_t serial = 0;     // tells a new entry at the same value from an old one
+  void* parent = nullptr;  // null for a system
+  bool announced = false;  // a buffer, with its announcement
+  Announcement announcement;
 };
 
 class ProducerFunctions : public std::enable_shared_from_this<ProducerFunctions> {
@@ -74,11 +85,14 @@ class ProducerFunctions : public std::enable_shared_from_this<ProducerFunctions>
   // Event waits in progress, so that closing can kill them.
   void waiting(EVENT_HANDLE event, int delta);
 
+  // An object the producer just made on `parent`. Whatever was still booked
+  // at its value was closed without the library seeing it (by the producer
+  // itself, say): it goes, with its tokens, so that they don't name the new
+  // object.
+  void opened(void* handle, void* parent);
   void recordAnnouncement(BUFFER_HANDLE buffer, Announcement a);
   // The announcement's record, if the library made it.
   bool findAnnouncement(BUFFER_HANDLE buffer, Announcement& out) const;
-  void forgetAnnouncement(BUFFER_HANDLE buffer);
-  void forgetStream(DS_HANDLE stream);
 
  private:
   // Releases the file; throws LoadLibraryException when the system refuses.
@@ -102,11 +116,35 @@ class ProducerFunctions : public std::enable_shared_from_this<ProducerFunctions>
   std::atomic<bool> unmapWhenIdle_{false};
   std::atomic<int> inside_{0};
   std::map<EVENT_HANDLE, int> waiters_;
-  std::map<BUFFER_HANDLE, Announcement> announcements_;
+  std::map<void*, Opened> books_;
+  uint64_t lastSerial_ = 0;
 
+  friend class Retirement;
   friend int32_t GCInitLib(std::string path);
   friend struct ProducerLoader;
   friend class ProducerCall;
+};
+
+// A handle that the producer is about to let go of, with everything booked
+// below it, as the books and the handle table have them before the producer
+// is asked. commit() removes exactly those once the producer has let go: from
+// that moment the producer may hand out the same value for a new object, to
+// another thread, and that object's books and token are its own. Until then
+// the handle keeps its token, so that a buffer delivered meanwhile, or a
+// refused close, changes nothing.
+class Retirement {
+ public:
+  Retirement(ProducerFunctions& p, void* handle);
+  void commit();
+
+ private:
+  struct Noted {
+    void* handle;
+    uint64_t serial;  // of the booked entry; 0 if none
+    int32_t token;
+  };
+  ProducerFunctions& p_;
+  std::vector<Noted> noted_;
 };
 
 // The process's current producer (the one of the low-level family), or null.

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
+#include <thread>
 
 #include "TestProducer.h"
 #include "diag/StdErrCapture.h"
 #include "diag/Trace.h"
+#include "jni/Handles.h"
 #include "producer/CallLayer.h"
 #include "producer/Producer.h"
 
@@ -141,6 +144,138 @@ TEST_F(CallLayer, OpensAndClosesTraceBeforeTheProducerAnswers) {
   EXPECT_EQ(stdErrRedirectStop(), "TLOpenInterface()\nTLClose()\n");
   EXPECT_EQ(control.argumentLog(),
             "TLOpenInterface(0x7f0000001000, \"IF9\")\nTLClose(0x7f0000001000)\n");
+}
+
+// Wide handles, so that Java knows them by tokens.
+void* wide(uintptr_t n) {
+  return reinterpret_cast<void*>(uintptr_t{0x7f0000000000} + n * 0x1000);
+}
+
+bool named(int32_t token) {
+  try {
+    Jni::fromJavaHandle(token);
+    return true;
+  } catch (const InvalidHandleException&) {
+    return false;
+  }
+}
+
+// A system with an interface, a device, a stream, a buffer announced with
+// Java memory and an event: what each close lets go of, in Java names and in
+// announced memory, and that a refused close lets go of nothing.
+TEST_F(CallLayer, AClosedModuleTakesWhatIsBelowItWithItAndARefusedOneNothing) {
+  enum Level { kSystem, kInterface, kDevice, kStream, kBuffer, kEvent, kLevels };
+  const char* const opens[] = {"TLOpen",           "TLOpenInterface",
+                               "IFOpenDevice",     "DevOpenDataStream",
+                               "DSAnnounceBuffer", "GCRegisterEvent"};
+  const char* const closes[] = {"TLClose", "IFClose", "DevClose", "DSClose", "DSRevokeBuffer"};
+  for (int closed = kSystem; closed <= kBuffer; ++closed) {
+    for (bool refused : {false, true}) {
+      SCOPED_TRACE(std::string(closes[closed]) + (refused ? ", refused" : ""));
+      control.reset();
+      for (int l = 0; l < kLevels; ++l)
+        control.answer(opens[l], GRABKIT_TEST_ANY, 0, TestProducer::bytes(wide(l)));
+      void* h[kLevels];
+      h[kSystem] = TLOpen();
+      h[kInterface] = TLOpenInterface(h[kSystem], "IF");
+      h[kDevice] = IFOpenDevice(h[kInterface], "Dev", DEVICE_ACCESS_CONTROL);
+      h[kStream] = DevOpenDataStream(h[kDevice], "DS");
+      unsigned char memory[16];
+      auto javaMemory = std::make_shared<int>();
+      std::weak_ptr<int> announced = javaMemory;
+      h[kBuffer] =
+          DSAnnounceBuffer(h[kStream], memory, sizeof memory, nullptr, std::move(javaMemory));
+      h[kEvent] = GCRegisterEvent(h[kStream], EVENT_NEW_BUFFER);
+      int32_t token[kLevels];
+      for (int l = 0; l < kLevels; ++l) token[l] = Jni::toJavaHandle(h[l]);
+
+      control.setResult(closes[closed], refused ? GC_ERR_BUSY : GC_ERR_SUCCESS);
+      control.hold(closes[closed]);
+      std::thread closing([&] {
+        if (closed == kBuffer) {
+          if (refused) {
+            EXPECT_THROW(DSRevokeBuffer(h[kStream], h[kBuffer]), BusyException);
+          } else {
+            DSRevokeBuffer(h[kStream], h[kBuffer]);
+          }
+        } else {
+          using Close = int32_t (*)(void*);
+          const Close close[] = {TLClose, IFClose, DevClose, DSClose};
+          EXPECT_EQ(close[closed](h[closed]), refused ? GC_ERR_BUSY : GC_ERR_SUCCESS);
+        }
+      });
+      // While the producer decides, a buffer delivered to another thread
+      // still has the int that its program knows.
+      ASSERT_TRUE(control.awaitEntered(closes[closed], 1));
+      for (int l = 0; l < kLevels; ++l) EXPECT_EQ(Jni::toJavaHandle(h[l]), token[l]);
+      control.release(closes[closed]);
+      closing.join();
+      for (int l = 0; l < kLevels; ++l) {
+        // The event hangs below the stream, not below the buffer.
+        bool gone = !refused && l >= closed && !(closed == kBuffer && l == kEvent);
+        EXPECT_EQ(named(token[l]), !gone) << opens[l];
+      }
+      EXPECT_EQ(announced.expired(), !refused);
+      // Refused: the same tokens go on naming the same handles. What stays open
+      // is stale when the next round's opens get the same values.
+      for (int l = 0; refused && l < kLevels; ++l) {
+        EXPECT_EQ(Jni::toJavaHandle(h[l]), token[l]);
+      }
+    }
+  }
+}
+
+// A producer that gives an interface its system's value: the books name the
+// interface as its own child, and closing it still ends.
+TEST_F(CallLayer, AChildWithItsParentsValueClosesLikeAnyOther) {
+  control.answer("TLOpen", GRABKIT_TEST_ANY, 0, TestProducer::bytes(wide(0)));
+  control.answer("TLOpenInterface", GRABKIT_TEST_ANY, 0, TestProducer::bytes(wide(0)));
+  void* system = TLOpen();
+  EXPECT_EQ(TLOpenInterface(system, "IF"), system);
+  int32_t token = Jni::toJavaHandle(system);
+  EXPECT_EQ(TLClose(system), GC_ERR_SUCCESS);
+  EXPECT_FALSE(named(token));
+}
+
+// Once the producer has closed a stream it may give the same handle to a
+// stream that another thread opens, before the close has returned: the close
+// must leave the new stream's names and memory alone.
+TEST_F(CallLayer, AHandleReusedWhileItsCloseReturnsNamesOnlyTheNewObject) {
+  control.answer("DevOpenDataStream", GRABKIT_TEST_ANY, 0, TestProducer::bytes(wide(1)));
+  control.answer("DSAnnounceBuffer", GRABKIT_TEST_ANY, 0, TestProducer::bytes(wide(2)));
+  unsigned char memory[16];
+  auto announce = [&](void* stream) {
+    auto javaMemory = std::make_shared<int>();
+    std::weak_ptr<int> observed = javaMemory;
+    DSAnnounceBuffer(stream, memory, sizeof memory, nullptr, std::move(javaMemory));
+    return observed;
+  };
+  void* old = DevOpenDataStream(hDS, "DS");
+  std::weak_ptr<int> oldMemory = announce(old);
+  int32_t oldStream = Jni::toJavaHandle(old);
+  int32_t oldBuffer = Jni::toJavaHandle(wide(2));
+
+  control.hold("DSClose");
+  std::thread closing([&] { EXPECT_EQ(DSClose(old), GC_ERR_SUCCESS); });
+  ASSERT_TRUE(control.awaitEntered("DSClose", 1));
+  // The producer has let go; the same values come back for new objects.
+  void* reused = DevOpenDataStream(hDS, "DS");
+  ASSERT_EQ(reused, old);
+  std::weak_ptr<int> newMemory = announce(reused);
+  int32_t newStream = Jni::toJavaHandle(reused);
+  int32_t newBuffer = Jni::toJavaHandle(wide(2));
+  control.release("DSClose");
+  closing.join();
+
+  EXPECT_NE(newStream, oldStream);
+  EXPECT_EQ(Jni::fromJavaHandle(newStream), reused);
+  EXPECT_EQ(Jni::fromJavaHandle(newBuffer), wide(2));
+  EXPECT_FALSE(named(oldStream));
+  EXPECT_FALSE(named(oldBuffer));
+  EXPECT_TRUE(oldMemory.expired());
+  EXPECT_FALSE(newMemory.expired());
+  Announcement a;
+  EXPECT_TRUE(currentProducer()->findAnnouncement(wide(2), a));
 }
 
 }  // namespace

@@ -32,6 +32,13 @@ class TestProducer {
     fn<decltype(&GrabkitTest_setAnswer)>("GrabkitTest_setAnswer")(function, selector, code,
                                                                   output.data(), output.size());
   }
+  // Calls of `function` block inside the producer until release().
+  void hold(const char* function) { fn<void (*)(const char*)>("GrabkitTest_hold")(function); }
+  void release(const char* function) { fn<void (*)(const char*)>("GrabkitTest_release")(function); }
+  bool awaitEntered(const char* function, int count) {
+    return fn<decltype(&GrabkitTest_awaitEntered)>("GrabkitTest_awaitEntered")(function, count,
+                                                                               10000);
+  }
   std::string callLog() { return log("GrabkitTest_callLog"); }
   std::string argumentLog() { return log("GrabkitTest_argumentLog"); }
 
