@@ -121,7 +121,7 @@ void announce(Reader& in, Writer& out, int fd) {
   void* base = static_cast<char*>(map) + (offset - start);
   OwnedMapping region(map, length);
   GC_ERROR rc = CALL(DSAnnounceBuffer, stream, base, size, user, wanted ? &handle : nullptr);
-  // Without its handle the buffer cannot be revoked either.
+  // The shim always asks for the handle: without it, nothing could ever let the mapping go.
   if (wanted) opened(rc, &handle, stream, Booked{std::move(region), false});
   out.put<int32_t>(rc).handle(handle).handle(base);
 }
