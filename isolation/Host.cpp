@@ -226,9 +226,9 @@ void dispatch(Fn fn, Reader& in, Writer& out, int fd) {
       auto type = in.get<int32_t>();
       bool newBuffer = type == EVENT_NEW_BUFFER;
       Retirement<Booked> unregistering(booksMutex, books, [&](Books& b) {
-        return newBuffer ? b.takeChildren(
+        return newBuffer ? b.noteChildren(
                                h, [](const Books::Entry& e) { return e.record.newBufferEvent; })
-                         : Books::Taken();
+                         : Books::Noted();
       });
       GC_ERROR rc = CALL(GCUnregisterEvent, h, type);
       if (rc == GC_ERR_SUCCESS) unregistering.commit();

@@ -743,9 +743,9 @@ GC_ERROR GCUnregisterEvent(EVENTSRC_HANDLE hEventSrc, EVENT_TYPE iEventID) {
   q.w.handle(hEventSrc).put<int32_t>(iEventID);
   bool newBuffer = iEventID == EVENT_NEW_BUFFER;
   Retirement<Booked> unregistering(state().mutex, state().books, [&](Books& b) {
-    return newBuffer ? b.takeChildren(hEventSrc,
+    return newBuffer ? b.noteChildren(hEventSrc,
                                       [](const Books::Entry& e) { return e.record.newBufferEvent; })
-                     : Books::Taken();
+                     : Books::Noted();
   });
   GC_ERROR rc = simple(q);
   if (rc == GC_ERR_SUCCESS) unregistering.commit();
@@ -1031,12 +1031,12 @@ GC_ERROR DSRevokeBuffer(DS_HANDLE hDataStream, BUFFER_HANDLE hBuffer, void** pBu
   GC_ERROR rc = forward(q, [&](Reader& r, GC_ERROR) { user = r.handle(); });
   if (rc != GC_ERR_SUCCESS) return rc;
   void* base = nullptr;
-  for (const Books::Node& n : revoking.taken()) {
+  Books::Taken gone = revoking.commit();
+  for (const Books::Node& n : gone) {
     const SharedBuffer& b = n.entry.record.buffer;
     // Memory we made is gone with the buffer; the application's stays its own.
     if (n.handle == hBuffer) base = b.shadow.address() == b.base ? nullptr : b.base;
   }
-  revoking.commit();
   if (pBuffer != nullptr) *pBuffer = base;
   if (pPrivate != nullptr) *pPrivate = user;
   return rc;
