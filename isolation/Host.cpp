@@ -13,14 +13,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
-#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "GenTL.h"
+#include "Lineage.h"
+#include "Mappings.h"
 #include "Wire.h"
 
 namespace {
@@ -38,27 +38,34 @@ std::string loadError;
 // The largest value one info query may answer; more is a broken request.
 constexpr uint64_t kMaxValue = 64u << 20;
 
-// The mappings of announced buffers, by buffer handle.
-struct Region {
-  void* map;
-  size_t length;
-  DS_HANDLE stream;
+// What the helper keeps of an object the producer opened: an announced
+// buffer's mapping, or for a new-buffer event (booked on its stream) that
+// delivered buffers are read ahead.
+struct Booked {
+  OwnedMapping region;
+  bool newBufferEvent = false;
 };
-std::mutex regionsMutex;
-std::map<BUFFER_HANDLE, Region> regions;
-// New-buffer events and their streams, for reading delivered buffers ahead.
-std::map<EVENT_HANDLE, DS_HANDLE> newBufferEvents;
+using Books = Lineage<Booked>;
+std::mutex booksMutex;
+Books books;
 
-void unmapStream(DS_HANDLE stream) {
-  std::lock_guard<std::mutex> lock(regionsMutex);
-  for (auto it = regions.begin(); it != regions.end();) {
-    if (it->second.stream == stream) {
-      munmap(it->second.map, it->second.length);
-      it = regions.erase(it);
-    } else {
-      ++it;
-    }
-  }
+// An object the producer just made on `parent`.
+template <typename Handle>
+GC_ERROR opened(GC_ERROR rc, Handle* handle, void* parent, Booked record = {}) {
+  if (rc != GC_ERR_SUCCESS || handle == nullptr) return rc;
+  Books::Taken stale;  // let go after unlocking
+  std::lock_guard<std::mutex> lock(booksMutex);
+  stale = books.open(*handle, parent, std::move(record));
+  return rc;
+}
+
+// `close()` lets go of `handle`, and of what the producer opened on it.
+template <typename Close>
+GC_ERROR retire(void* handle, Close close) {
+  Retirement<Booked> closing(booksMutex, books, handle);
+  GC_ERROR rc = close();
+  if (rc == GC_ERR_SUCCESS) closing.commit();
+  return rc;
 }
 
 // Calls with one value out: the flag says whether the caller passed a pointer.
@@ -112,13 +119,10 @@ void announce(Reader& in, Writer& out, int fd) {
     return;
   }
   void* base = static_cast<char*>(map) + (offset - start);
+  OwnedMapping region(map, length);
   GC_ERROR rc = CALL(DSAnnounceBuffer, stream, base, size, user, wanted ? &handle : nullptr);
-  if (rc == GC_ERR_SUCCESS && wanted) {
-    std::lock_guard<std::mutex> lock(regionsMutex);
-    regions[handle] = {map, length, stream};
-  } else {
-    munmap(map, length);
-  }
+  // The shim always asks for the handle: without it, nothing could ever let the mapping go.
+  if (wanted) opened(rc, &handle, stream, Booked{std::move(region), false});
   out.put<int32_t>(rc).handle(handle).handle(base);
 }
 
@@ -127,10 +131,10 @@ void prefetch(EVENT_HANDLE event, GC_ERROR rc, size_t delivered, Writer& out) {
   DS_HANDLE stream = nullptr;
   bool known = false;
   if (rc == GC_ERR_SUCCESS && delivered >= sizeof(EVENT_NEW_BUFFER_DATA)) {
-    std::lock_guard<std::mutex> lock(regionsMutex);
-    auto found = newBufferEvents.find(event);
-    known = found != newBufferEvents.end();
-    if (known) stream = found->second;
+    std::lock_guard<std::mutex> lock(booksMutex);
+    Books::Entry* found = books.find(event);
+    known = found != nullptr && found->record.newBufferEvent;
+    if (known) stream = found->parent;
   }
   out.put<uint8_t>(known);
   if (!known) return;
@@ -166,9 +170,17 @@ void dispatch(Fn fn, Reader& in, Writer& out, int fd) {
     case Fn::GCInitLib:
       out.put<int32_t>(CALL(GCInitLib));
       return;
-    case Fn::GCCloseLib:
-      out.put<int32_t>(CALL(GCCloseLib));
+    case Fn::GCCloseLib: {
+      // The producer closed everything with itself.
+      GC_ERROR rc = CALL(GCCloseLib);
+      Books::Taken gone;
+      if (rc == GC_ERR_SUCCESS) {
+        std::lock_guard<std::mutex> lock(booksMutex);
+        gone = books.takeAll();
+      }
+      out.put<int32_t>(rc);
       return;
+    }
     case Fn::GCReadPort: {
       auto h = in.handle();
       auto address = in.get<uint64_t>();
@@ -202,23 +214,24 @@ void dispatch(Fn fn, Reader& in, Writer& out, int fd) {
       auto type = in.get<int32_t>();
       return withOutput<EVENT_HANDLE>(in, out, [&](EVENT_HANDLE* e) {
         GC_ERROR rc = CALL(GCRegisterEvent, h, type, e);
-        if (rc == GC_ERR_SUCCESS && e != nullptr && type == EVENT_NEW_BUFFER) {
-          std::lock_guard<std::mutex> lock(regionsMutex);
-          newBufferEvents[*e] = h;
-        }
+        if (type == EVENT_NEW_BUFFER) return opened(rc, e, h, Booked{{}, true});
+        // Not booked (their sources need not be), but what was booked at the value is stale.
+        if (rc == GC_ERR_SUCCESS && e != nullptr)
+          Retirement<Booked>(booksMutex, books, *e).commit();
         return rc;
       });
     }
     case Fn::GCUnregisterEvent: {
       auto h = in.handle();
       auto type = in.get<int32_t>();
+      bool newBuffer = type == EVENT_NEW_BUFFER;
+      Retirement<Booked> unregistering(booksMutex, books, [&](Books& b) {
+        return newBuffer ? b.noteChildren(
+                               h, [](const Books::Entry& e) { return e.record.newBufferEvent; })
+                         : Books::Noted();
+      });
       GC_ERROR rc = CALL(GCUnregisterEvent, h, type);
-      if (rc == GC_ERR_SUCCESS && type == EVENT_NEW_BUFFER) {
-        std::lock_guard<std::mutex> lock(regionsMutex);
-        for (auto it = newBufferEvents.begin(); it != newBufferEvents.end();) {
-          it = it->second == h ? newBufferEvents.erase(it) : std::next(it);
-        }
-      }
+      if (rc == GC_ERR_SUCCESS) unregistering.commit();
       out.put<int32_t>(rc);
       return;
     }
@@ -256,10 +269,13 @@ void dispatch(Fn fn, Reader& in, Writer& out, int fd) {
       out.put<int32_t>(CALL(EventKill, in.handle()));
       return;
     case Fn::TLOpen:
-      return withOutput<TL_HANDLE>(in, out, [&](TL_HANDLE* h) { return CALL(TLOpen, h); });
-    case Fn::TLClose:
-      out.put<int32_t>(CALL(TLClose, in.handle()));
+      return withOutput<TL_HANDLE>(
+          in, out, [&](TL_HANDLE* h) { return opened(CALL(TLOpen, h), h, nullptr); });
+    case Fn::TLClose: {
+      auto h = in.handle();
+      out.put<int32_t>(retire(h, [&] { return CALL(TLClose, h); }));
       return;
+    }
     case Fn::TLGetInfo: {
       auto h = in.handle();
       auto cmd = in.get<int32_t>();
@@ -289,8 +305,8 @@ void dispatch(Fn fn, Reader& in, Writer& out, int fd) {
     case Fn::TLOpenInterface: {
       auto h = in.handle();
       const char* id = in.text();
-      return withOutput<IF_HANDLE>(in, out,
-                                   [&](IF_HANDLE* i) { return CALL(TLOpenInterface, h, id, i); });
+      return withOutput<IF_HANDLE>(
+          in, out, [&](IF_HANDLE* i) { return opened(CALL(TLOpenInterface, h, id, i), i, h); });
     }
     case Fn::TLUpdateInterfaceList: {
       auto h = in.handle();
@@ -298,9 +314,11 @@ void dispatch(Fn fn, Reader& in, Writer& out, int fd) {
       return withOutput<bool8_t>(
           in, out, [&](bool8_t* c) { return CALL(TLUpdateInterfaceList, h, c, timeout); });
     }
-    case Fn::IFClose:
-      out.put<int32_t>(CALL(IFClose, in.handle()));
+    case Fn::IFClose: {
+      auto h = in.handle();
+      out.put<int32_t>(retire(h, [&] { return CALL(IFClose, h); }));
       return;
+    }
     case Fn::IFGetInfo: {
       auto h = in.handle();
       auto cmd = in.get<int32_t>();
@@ -337,8 +355,9 @@ void dispatch(Fn fn, Reader& in, Writer& out, int fd) {
       auto h = in.handle();
       const char* id = in.text();
       auto flags = in.get<int32_t>();
-      return withOutput<DEV_HANDLE>(
-          in, out, [&](DEV_HANDLE* d) { return CALL(IFOpenDevice, h, id, flags, d); });
+      return withOutput<DEV_HANDLE>(in, out, [&](DEV_HANDLE* d) {
+        return opened(CALL(IFOpenDevice, h, id, flags, d), d, h);
+      });
     }
     case Fn::DevGetPort: {
       auto h = in.handle();
@@ -360,8 +379,8 @@ void dispatch(Fn fn, Reader& in, Writer& out, int fd) {
     case Fn::DevOpenDataStream: {
       auto h = in.handle();
       const char* id = in.text();
-      return withOutput<DS_HANDLE>(in, out,
-                                   [&](DS_HANDLE* d) { return CALL(DevOpenDataStream, h, id, d); });
+      return withOutput<DS_HANDLE>(
+          in, out, [&](DS_HANDLE* d) { return opened(CALL(DevOpenDataStream, h, id, d), d, h); });
     }
     case Fn::DevGetInfo: {
       auto h = in.handle();
@@ -369,9 +388,11 @@ void dispatch(Fn fn, Reader& in, Writer& out, int fd) {
       return info(in, out,
                   [&](auto t, auto b, auto s) { return CALL(DevGetInfo, h, cmd, t, b, s); });
     }
-    case Fn::DevClose:
-      out.put<int32_t>(CALL(DevClose, in.handle()));
+    case Fn::DevClose: {
+      auto h = in.handle();
+      out.put<int32_t>(retire(h, [&] { return CALL(DevClose, h); }));
       return;
+    }
     case Fn::DSAnnounceBuffer:
     case Fn::DSAllocAndAnnounceBuffer:
       return announce(in, out, fd);
@@ -405,9 +426,7 @@ void dispatch(Fn fn, Reader& in, Writer& out, int fd) {
     }
     case Fn::DSClose: {
       auto h = in.handle();
-      GC_ERROR rc = CALL(DSClose, h);
-      if (rc == GC_ERR_SUCCESS) unmapStream(h);
-      out.put<int32_t>(rc);
+      out.put<int32_t>(retire(h, [&] { return CALL(DSClose, h); }));
       return;
     }
     case Fn::DSRevokeBuffer: {
@@ -415,15 +434,7 @@ void dispatch(Fn fn, Reader& in, Writer& out, int fd) {
       auto buffer = in.handle();
       void* memory = nullptr;
       void* user = nullptr;
-      GC_ERROR rc = CALL(DSRevokeBuffer, h, buffer, &memory, &user);
-      if (rc == GC_ERR_SUCCESS) {
-        std::lock_guard<std::mutex> lock(regionsMutex);
-        auto found = regions.find(buffer);
-        if (found != regions.end()) {
-          munmap(found->second.map, found->second.length);
-          regions.erase(found);
-        }
-      }
+      GC_ERROR rc = retire(buffer, [&] { return CALL(DSRevokeBuffer, h, buffer, &memory, &user); });
       out.put<int32_t>(rc).handle(user);
       return;
     }

@@ -4,8 +4,11 @@
 #ifndef GRABKIT_ISOLATION_MAPPINGS_H
 #define GRABKIT_ISOLATION_MAPPINGS_H
 
+#include <sys/mman.h>
+
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace Grabkit::Isolation {
 
@@ -25,6 +28,37 @@ bool parseMapsLine(const std::string& line, Mapping& m);
 // `fileOffset` the offset of `address` in that file; false when there is none
 // (anonymous, private or deleted memory, or a range across mappings).
 bool findSharedFile(const void* address, size_t size, Mapping& m, uint64_t& fileOffset);
+
+// A mapping of ours that goes when its owner does.
+class OwnedMapping {
+ public:
+  OwnedMapping() = default;
+  OwnedMapping(void* address, size_t length) : address_(address), length_(length) {}
+  OwnedMapping(OwnedMapping&& o) noexcept
+      : address_(std::exchange(o.address_, nullptr)), length_(o.length_) {}
+  OwnedMapping& operator=(OwnedMapping&& o) noexcept {
+    if (this != &o) {
+      reset();
+      address_ = std::exchange(o.address_, nullptr);
+      length_ = o.length_;
+    }
+    return *this;
+  }
+  OwnedMapping(const OwnedMapping&) = delete;
+  OwnedMapping& operator=(const OwnedMapping&) = delete;
+  ~OwnedMapping() { reset(); }
+
+  void* address() const { return address_; }
+  size_t length() const { return length_; }
+  void reset() {
+    if (address_ != nullptr) munmap(address_, length_);
+    address_ = nullptr;
+  }
+
+ private:
+  void* address_ = nullptr;
+  size_t length_ = 0;
+};
 
 }  // namespace Grabkit::Isolation
 

@@ -22,14 +22,14 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
-#include <map>
 #include <mutex>
-#include <set>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "GenTL.h"
+#include "Lineage.h"
 #include "Mappings.h"
 #include "Wire.h"
 
@@ -51,17 +51,15 @@ constexpr auto kExitGrace = std::chrono::seconds(3);
 
 // A buffer whose memory lives in both processes.
 struct SharedBuffer {
-  DS_HANDLE stream = nullptr;
   void* hostBase = nullptr;
-  void* base = nullptr;    // what the application sees
-  void* shadow = nullptr;  // our own mapping, when we made the memory
+  void* base = nullptr;  // what the application sees
+  OwnedMapping shadow;   // our own mapping, when we made the memory
   size_t size = 0;
   bool copies = false;  // filled in the shadow, copied to `base` on delivery
 };
 
 // What the helper read of a delivered buffer, until the buffer goes back.
 struct Prefetched {
-  DS_HANDLE stream = nullptr;
   struct Value {
     bool ok = false;
     INFO_DATATYPE type = INFO_DATATYPE_UNKNOWN;
@@ -69,6 +67,15 @@ struct Prefetched {
     unsigned char bytes[kPrefetchedSize] = {};
   } values[std::size(kPrefetched)];
 };
+
+// What the shim keeps of an object the producer opened; a new-buffer event is
+// booked on its stream.
+struct Booked {
+  SharedBuffer buffer;  // size 0 for anything but a buffer
+  std::optional<Prefetched> prefetched;
+  bool newBufferEvent = false;
+};
+using Books = Lineage<Booked>;
 
 struct State {
   std::mutex mutex;
@@ -93,15 +100,14 @@ struct State {
   std::string hung;
   bool crashed = false;
   std::string crashText;
-  // Buffers by the helper's handle; events that deliver buffers.
-  std::map<BUFFER_HANDLE, SharedBuffer> buffers;
-  std::set<EVENT_HANDLE> newBufferEvents;
-  std::map<BUFFER_HANDLE, Prefetched> prefetched;
+  // By the helper's handles.
+  Books books;
 
   ~State() { stop(); }
 
   // Ends the helper and waits for it; after this no thread of ours runs.
   void stop() {
+    Books::Taken gone;  // let go after unlocking
     std::unique_lock<std::mutex> lock(mutex);
     closing = true;
     if (acceptor >= 0) {
@@ -114,12 +120,7 @@ struct State {
     lock.unlock();
     if (reaper.joinable()) reaper.join();
     lock.lock();
-    for (auto& [handle, b] : buffers) {
-      if (b.shadow != nullptr) munmap(b.shadow, b.size);
-    }
-    buffers.clear();
-    newBufferEvents.clear();
-    prefetched.clear();
+    gone = books.takeAll();
     running = false;
   }
 };
@@ -326,6 +327,25 @@ GC_ERROR simple(Request& q) {
   return forward(q);
 }
 
+// An object the producer just made on `parent`.
+template <typename Handle>
+GC_ERROR opened(GC_ERROR rc, Handle* handle, void* parent, Booked record = {}) {
+  if (rc != GC_ERR_SUCCESS || handle == nullptr) return rc;
+  State& s = state();
+  Books::Taken stale;  // let go after unlocking
+  std::lock_guard<std::mutex> lock(s.mutex);
+  stale = s.books.open(*handle, parent, std::move(record));
+  return rc;
+}
+
+// A call that lets go of `handle`, and of what the producer opened on it.
+GC_ERROR retire(void* handle, Request& q) {
+  Retirement<Booked> closing(state().mutex, state().books, handle);
+  GC_ERROR rc = simple(q);
+  if (rc == GC_ERR_SUCCESS) closing.commit();
+  return rc;
+}
+
 // The address the application knows for a helper-side buffer address.
 void translateBase(DS_HANDLE, BUFFER_HANDLE buffer, INFO_DATATYPE* type, void* value, size_t* size,
                    GC_ERROR rc) {
@@ -335,19 +355,20 @@ void translateBase(DS_HANDLE, BUFFER_HANDLE buffer, INFO_DATATYPE* type, void* v
   }
   State& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
-  auto found = s.buffers.find(buffer);
-  if (found == s.buffers.end()) return;
+  Books::Entry* found = s.books.find(buffer);
+  if (found == nullptr || found->record.buffer.size == 0) return;
+  const SharedBuffer& b = found->record.buffer;
   uintptr_t host;
   memcpy(&host, value, sizeof(host));
-  auto hostBase = reinterpret_cast<uintptr_t>(found->second.hostBase);
-  if (host >= hostBase && host - hostBase <= found->second.size) {
-    uintptr_t mine = reinterpret_cast<uintptr_t>(found->second.base) + (host - hostBase);
+  auto hostBase = reinterpret_cast<uintptr_t>(b.hostBase);
+  if (host >= hostBase && host - hostBase <= b.size) {
+    uintptr_t mine = reinterpret_cast<uintptr_t>(b.base) + (host - hostBase);
     memcpy(value, &mine, sizeof(mine));
   }
 }
 
 // Announces memory the helper can map: `fd` at `offset`.
-GC_ERROR announceShared(DS_HANDLE stream, int fd, uint64_t offset, SharedBuffer b, void* user,
+GC_ERROR announceShared(DS_HANDLE stream, int fd, uint64_t offset, SharedBuffer&& b, void* user,
                         BUFFER_HANDLE* phBuffer) {
   Request q(Fn::DSAnnounceBuffer);
   q.w.handle(stream).put<uint64_t>(b.size).put<uint64_t>(offset).handle(user).put<uint8_t>(1);
@@ -361,12 +382,8 @@ GC_ERROR announceShared(DS_HANDLE stream, int fd, uint64_t offset, SharedBuffer 
       },
       fd);
   if (rc != GC_ERR_SUCCESS) return rc;
-  b.stream = stream;
   b.hostBase = hostBase;
-  {
-    std::lock_guard<std::mutex> lock(state().mutex);
-    state().buffers[handle] = b;
-  }
+  opened(rc, &handle, stream, Booked{std::move(b), std::nullopt, false});
   if (phBuffer != nullptr) *phBuffer = handle;
   return rc;
 }
@@ -392,12 +409,10 @@ void forgetPrefetched(DS_HANDLE stream, BUFFER_HANDLE buffer = nullptr) {
   State& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
   if (buffer != nullptr) {
-    s.prefetched.erase(buffer);
+    if (Books::Entry* found = s.books.find(buffer)) found->record.prefetched.reset();
     return;
   }
-  for (auto it = s.prefetched.begin(); it != s.prefetched.end();) {
-    it = it->second.stream == stream ? s.prefetched.erase(it) : std::next(it);
-  }
+  s.books.forEachChild(stream, [](void*, Books::Entry& e) { e.record.prefetched.reset(); });
 }
 
 void readPrefetched(Reader& r, GC_ERROR) {
@@ -419,9 +434,8 @@ void readPrefetched(Reader& r, GC_ERROR) {
   if (r.failed()) return;
   State& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
-  auto known = s.buffers.find(buffer);
-  p.stream = known != s.buffers.end() ? known->second.stream : nullptr;
-  s.prefetched[buffer] = p;
+  Books::Entry* known = s.books.find(buffer);
+  if (known != nullptr && known->record.buffer.size != 0) known->record.prefetched = p;
 }
 
 // Answers a buffer info query from what came with the delivery, where it can.
@@ -432,27 +446,14 @@ bool answerPrefetched(BUFFER_HANDLE buffer, BUFFER_INFO_CMD cmd, INFO_DATATYPE* 
   if (index == std::size(kPrefetched) || size == nullptr) return false;
   State& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
-  auto found = s.prefetched.find(buffer);
-  if (found == s.prefetched.end()) return false;
-  const Prefetched::Value& v = found->second.values[index];
+  Books::Entry* found = s.books.find(buffer);
+  if (found == nullptr || !found->record.prefetched) return false;
+  const Prefetched::Value& v = found->record.prefetched->values[index];
   if (!v.ok || (value != nullptr && *size < v.size)) return false;
   if (value != nullptr) memcpy(value, v.bytes, v.size);
   *size = v.size;
   if (type != nullptr) *type = v.type;
   return true;
-}
-
-void forgetStream(DS_HANDLE stream) {
-  State& s = state();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  for (auto it = s.buffers.begin(); it != s.buffers.end();) {
-    if (it->second.stream == stream) {
-      if (it->second.shadow != nullptr) munmap(it->second.shadow, it->second.size);
-      it = s.buffers.erase(it);
-    } else {
-      ++it;
-    }
-  }
 }
 
 std::string ownDirectory() {
@@ -726,20 +727,29 @@ GC_ERROR GCRegisterEvent(EVENTSRC_HANDLE hEventSrc, EVENT_TYPE iEventID, EVENT_H
   q.w.handle(hEventSrc).put<int32_t>(iEventID);
   EVENT_HANDLE event = nullptr;
   GC_ERROR rc = withOutput(q, &event);
-  if (rc == GC_ERR_SUCCESS) {
-    if (iEventID == EVENT_NEW_BUFFER) {
-      std::lock_guard<std::mutex> lock(state().mutex);
-      state().newBufferEvents.insert(event);
-    }
-    if (phEvent != nullptr) *phEvent = event;
+  if (rc != GC_ERR_SUCCESS) return rc;
+  if (iEventID == EVENT_NEW_BUFFER) {
+    opened(rc, &event, hEventSrc, Booked{{}, std::nullopt, true});
+  } else {
+    // Not booked (their sources need not be), but what was booked at the value is stale.
+    Retirement<Booked>(state().mutex, state().books, event).commit();
   }
+  if (phEvent != nullptr) *phEvent = event;
   return rc;
 }
 
 GC_ERROR GCUnregisterEvent(EVENTSRC_HANDLE hEventSrc, EVENT_TYPE iEventID) {
   Request q(Fn::GCUnregisterEvent);
   q.w.handle(hEventSrc).put<int32_t>(iEventID);
-  return simple(q);
+  bool newBuffer = iEventID == EVENT_NEW_BUFFER;
+  Retirement<Booked> unregistering(state().mutex, state().books, [&](Books& b) {
+    return newBuffer ? b.noteChildren(hEventSrc,
+                                      [](const Books::Entry& e) { return e.record.newBufferEvent; })
+                     : Books::Noted();
+  });
+  GC_ERROR rc = simple(q);
+  if (rc == GC_ERR_SUCCESS) unregistering.commit();
+  return rc;
 }
 
 GC_ERROR EventGetData(EVENT_HANDLE hEvent, void* pBuffer, size_t* piSize, uint64_t iTimeout) {
@@ -751,12 +761,14 @@ GC_ERROR EventGetData(EVENT_HANDLE hEvent, void* pBuffer, size_t* piSize, uint64
     // A buffer the helper could not share is copied out now that it is filled.
     State& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
-    if (s.newBufferEvents.count(hEvent) == 0) return rc;
+    Books::Entry* event = s.books.find(hEvent);
+    if (event == nullptr || !event->record.newBufferEvent) return rc;
     EVENT_NEW_BUFFER_DATA data;
     memcpy(&data, pBuffer, sizeof(data));
-    auto found = s.buffers.find(data.BufferHandle);
-    if (found != s.buffers.end() && found->second.copies) {
-      memcpy(found->second.base, found->second.shadow, found->second.size);
+    Books::Entry* found = s.books.find(data.BufferHandle);
+    if (found != nullptr && found->record.buffer.copies) {
+      const SharedBuffer& b = found->record.buffer;
+      memcpy(b.base, b.shadow.address(), b.size);
     }
   }
   return rc;
@@ -791,13 +803,13 @@ GC_ERROR EventKill(EVENT_HANDLE hEvent) {
 
 GC_ERROR TLOpen(TL_HANDLE* phTL) {
   Request q(Fn::TLOpen);
-  return withOutput(q, phTL);
+  return opened(withOutput(q, phTL), phTL, nullptr);
 }
 
 GC_ERROR TLClose(TL_HANDLE hTL) {
   Request q(Fn::TLClose);
   q.w.handle(hTL);
-  return simple(q);
+  return retire(hTL, q);
 }
 
 GC_ERROR TLGetInfo(TL_HANDLE hTL, TL_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer,
@@ -829,7 +841,7 @@ GC_ERROR TLGetInterfaceInfo(TL_HANDLE hTL, const char* sIfaceID, INTERFACE_INFO_
 GC_ERROR TLOpenInterface(TL_HANDLE hTL, const char* sIfaceID, IF_HANDLE* phIface) {
   Request q(Fn::TLOpenInterface);
   q.w.handle(hTL).text(sIfaceID);
-  return withOutput(q, phIface);
+  return opened(withOutput(q, phIface), phIface, hTL);
 }
 
 GC_ERROR TLUpdateInterfaceList(TL_HANDLE hTL, bool8_t* pbChanged, uint64_t iTimeout) {
@@ -841,7 +853,7 @@ GC_ERROR TLUpdateInterfaceList(TL_HANDLE hTL, bool8_t* pbChanged, uint64_t iTime
 GC_ERROR IFClose(IF_HANDLE hIface) {
   Request q(Fn::IFClose);
   q.w.handle(hIface);
-  return simple(q);
+  return retire(hIface, q);
 }
 
 GC_ERROR IFGetInfo(IF_HANDLE hIface, INTERFACE_INFO_CMD iInfoCmd, INFO_DATATYPE* piType,
@@ -880,7 +892,7 @@ GC_ERROR IFOpenDevice(IF_HANDLE hIface, const char* sDeviceID, DEVICE_ACCESS_FLA
                       DEV_HANDLE* phDevice) {
   Request q(Fn::IFOpenDevice);
   q.w.handle(hIface).text(sDeviceID).put<int32_t>(iOpenFlags);
-  return withOutput(q, phDevice);
+  return opened(withOutput(q, phDevice), phDevice, hIface);
 }
 
 GC_ERROR DevGetPort(DEV_HANDLE hDevice, PORT_HANDLE* phRemoteDevice) {
@@ -905,7 +917,7 @@ GC_ERROR DevGetDataStreamID(DEV_HANDLE hDevice, uint32_t iIndex, char* sDataStre
 GC_ERROR DevOpenDataStream(DEV_HANDLE hDevice, const char* sDataStreamID, DS_HANDLE* phDataStream) {
   Request q(Fn::DevOpenDataStream);
   q.w.handle(hDevice).text(sDataStreamID);
-  return withOutput(q, phDataStream);
+  return opened(withOutput(q, phDataStream), phDataStream, hDevice);
 }
 
 GC_ERROR DevGetInfo(DEV_HANDLE hDevice, DEVICE_INFO_CMD iInfoCmd, INFO_DATATYPE* piType,
@@ -918,7 +930,7 @@ GC_ERROR DevGetInfo(DEV_HANDLE hDevice, DEVICE_INFO_CMD iInfoCmd, INFO_DATATYPE*
 GC_ERROR DevClose(DEV_HANDLE hDevice) {
   Request q(Fn::DevClose);
   q.w.handle(hDevice);
-  return simple(q);
+  return retire(hDevice, q);
 }
 
 GC_ERROR DSAnnounceBuffer(DS_HANDLE hDataStream, void* pBuffer, size_t iSize, void* pPrivate,
@@ -942,15 +954,15 @@ GC_ERROR DSAnnounceBuffer(DS_HANDLE hDataStream, void* pBuffer, size_t iSize, vo
   if (fd < 0) {
     // Memory only this process sees: the producer fills a shared copy instead.
     offset = 0;
-    b.shadow = sharedMemory(iSize, fd);
-    if (b.shadow == nullptr) {
+    void* shadow = sharedMemory(iSize, fd);
+    if (shadow == nullptr) {
       return fail(GC_ERR_RESOURCE_EXHAUSTED, std::string("shared memory: ") + strerror(errno));
     }
+    b.shadow = OwnedMapping(shadow, iSize);
     b.copies = true;
   }
-  GC_ERROR rc = announceShared(hDataStream, fd, offset, b, pPrivate, phBuffer);
+  GC_ERROR rc = announceShared(hDataStream, fd, offset, std::move(b), pPrivate, phBuffer);
   close(fd);
-  if (rc != GC_ERR_SUCCESS && b.shadow != nullptr) munmap(b.shadow, iSize);
   return rc;
 }
 
@@ -960,13 +972,13 @@ GC_ERROR DSAllocAndAnnounceBuffer(DS_HANDLE hDataStream, size_t iSize, void* pPr
   SharedBuffer b;
   int fd;
   b.size = iSize;
-  b.shadow = b.base = sharedMemory(iSize, fd);
-  if (b.shadow == nullptr) {
+  b.base = sharedMemory(iSize, fd);
+  if (b.base == nullptr) {
     return fail(GC_ERR_RESOURCE_EXHAUSTED, std::string("shared memory: ") + strerror(errno));
   }
-  GC_ERROR rc = announceShared(hDataStream, fd, 0, b, pPrivate, phBuffer);
+  b.shadow = OwnedMapping(b.base, iSize);
+  GC_ERROR rc = announceShared(hDataStream, fd, 0, std::move(b), pPrivate, phBuffer);
   close(fd);
-  if (rc != GC_ERR_SUCCESS) munmap(b.shadow, iSize);
   return rc;
 }
 
@@ -1007,31 +1019,23 @@ GC_ERROR DSGetBufferID(DS_HANDLE hDataStream, uint32_t iIndex, BUFFER_HANDLE* ph
 GC_ERROR DSClose(DS_HANDLE hDataStream) {
   Request q(Fn::DSClose);
   q.w.handle(hDataStream);
-  forgetPrefetched(hDataStream);
-  GC_ERROR rc = simple(q);
-  if (rc == GC_ERR_SUCCESS) forgetStream(hDataStream);
-  return rc;
+  return retire(hDataStream, q);
 }
 
 GC_ERROR DSRevokeBuffer(DS_HANDLE hDataStream, BUFFER_HANDLE hBuffer, void** pBuffer,
                         void** pPrivate) {
   Request q(Fn::DSRevokeBuffer);
   q.w.handle(hDataStream).handle(hBuffer);
-  forgetPrefetched(hDataStream, hBuffer);
+  Retirement<Booked> revoking(state().mutex, state().books, hBuffer);
   void* user = nullptr;
   GC_ERROR rc = forward(q, [&](Reader& r, GC_ERROR) { user = r.handle(); });
   if (rc != GC_ERR_SUCCESS) return rc;
   void* base = nullptr;
-  {
-    std::lock_guard<std::mutex> lock(state().mutex);
-    auto found = state().buffers.find(hBuffer);
-    if (found != state().buffers.end()) {
-      SharedBuffer& b = found->second;
-      if (b.shadow != nullptr) munmap(b.shadow, b.size);
-      // Memory we made is gone with the buffer; the application's stays its own.
-      base = b.shadow == b.base ? nullptr : b.base;
-      state().buffers.erase(found);
-    }
+  Books::Taken gone = revoking.commit();
+  for (const Books::Node& n : gone) {
+    const SharedBuffer& b = n.entry.record.buffer;
+    // Memory we made is gone with the buffer; the application's stays its own.
+    if (n.handle == hBuffer) base = b.shadow.address() == b.base ? nullptr : b.base;
   }
   if (pBuffer != nullptr) *pBuffer = base;
   if (pPrivate != nullptr) *pPrivate = user;

@@ -9,6 +9,7 @@ import static org.junit.jupiter.api.Assertions.assertTrue;
 import java.io.BufferedReader;
 import java.io.IOException;
 import java.io.InputStreamReader;
+import java.nio.ByteBuffer;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
@@ -18,8 +19,15 @@ import java.util.Map;
 import java.util.concurrent.TimeUnit;
 import java.util.function.Consumer;
 import java.util.stream.Collectors;
+import java.util.stream.Stream;
 import org.grabkit.cli.MainTest;
 import org.grabkit.gentl.ChildJvm;
+import org.grabkit.gentl.DataStream;
+import org.grabkit.gentl.Device;
+import org.grabkit.gentl.GenTLProducer;
+import org.grabkit.gentl.TLInterface;
+import org.grabkit.gentl.TransportLayer;
+import org.grabkit.gentl.gentlJNI;
 import org.grabkit.gentl.TestProducerControl;
 import org.junit.jupiter.api.AfterEach;
 import org.junit.jupiter.api.Test;
@@ -110,6 +118,39 @@ class IsolationTest {
         assertTrue(!waiting.isDone(), "the wait is still inside the producer");
         acq.close(); // ends the wait in the other thread
         assertTrue(waiting.get(10, TimeUnit.SECONDS) instanceof IllegalStateException);
+      }
+    }
+  }
+
+  /**
+   * The producer closes a stream with its device: the buffers' shared memory must go then too, in
+   * the helper and in this process, or a program that reopens cameras for hours grows without end.
+   */
+  @Test
+  void closingADeviceWithItsStreamOpenReleasesTheBufferMemoryOnBothSides() throws IOException {
+    try (Isolated files = Isolated.prepare(Producers.simulated(), List.of())) {
+      GenTLProducer gentl = GenTLProducer.open(files.shim());
+      try (TransportLayer tl = gentl.openTransportLayer();
+          TLInterface itf = tl.getInterfaces().get(0).open()) {
+        List<Long> pids = helpers(ProcessHandle.current());
+        assertEquals(1, pids.size(), "helpers: " + pids);
+        long helper = pids.get(0);
+        long own = bufferMappings(ProcessHandle.current().pid());
+        for (int round = 0; round < 3; round++) {
+          Device dev = itf.getDevices().get(0).open(gentlJNI.DEVICE_ACCESS_CONTROL_get());
+          DataStream ds = dev.openDataStream("Stream0");
+          int size = (int) ds.getPayloadSize();
+          for (int i = 0; i < 4; i++) {
+            ds.announceBuffer(ByteBuffer.allocateDirect(size), i); // not shareable: copied
+          }
+          assertEquals(4, bufferMappings(helper), "round " + round);
+          assertEquals(own + 4, bufferMappings(ProcessHandle.current().pid()), "round " + round);
+          dev.close(); // the stream only through its device
+          assertEquals(0, bufferMappings(helper), "round " + round);
+          assertEquals(own, bufferMappings(ProcessHandle.current().pid()), "round " + round);
+        }
+      } finally {
+        gentl.close();
       }
     }
   }
@@ -215,6 +256,13 @@ class IsolationTest {
       return Files.readString(Path.of("/proc/" + pid + "/comm")).trim();
     } catch (IOException e) {
       return "";
+    }
+  }
+
+  /** Mappings of the isolating producer's own shared memory in process {@code pid}. */
+  private static long bufferMappings(long pid) throws IOException {
+    try (Stream<String> lines = Files.lines(Path.of("/proc/" + pid + "/maps"))) {
+      return lines.filter(line -> line.contains("/memfd:grabkit-buffer")).count();
     }
   }
 
