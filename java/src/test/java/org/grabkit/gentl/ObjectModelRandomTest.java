@@ -143,7 +143,7 @@ class ObjectModelRandomTest {
     public String toString() {
       return LEVEL[level] + "@" + Integer.toHexString(System.identityHashCode(this)) + "("
           + status() + (proxy == null ? ", dropped" : "") + ")"
-          + (level == BUF ? " of " + parent : "");
+          + (level == BUF ? " #" + handle + " of " + parent : "");
     }
   }
 
@@ -471,12 +471,18 @@ class ObjectModelRandomTest {
         ds.waiters--;
         // It was live when the wait began. Ended by a close, an unregistration or an unload, the
         // wait is aborted, or its handle is gone before the producer sees it.
-        check("wait on " + ds, o, ds.event == event && ds.registered()
+        Rec delivered = o.ok()
+            ? ds.buffers.stream().filter(b -> b.handle == (Integer) o.value()).findFirst()
+                  .orElse(null)
+            : null;
+        check("wait on " + ds + (o.ok() ? " gave " + (delivered != null ? delivered
+                : "handle " + o.value() + " of no buffer the program holds") : ""),
+            o, ds.event == event && ds.registered()
             ? Set.of(OK, "TimeoutException")
             : Set.of(OK, "TimeoutException", "AbortException", "InvalidHandleException",
                 "NotInitializedException"));
         for (Rec b : ds.buffers) {
-          if (o.ok() && b.handle == (Integer) o.value()) {
+          if (b == delivered) {
             // Queued again since the wait began: the model cannot tell which came first.
             b.uncertain = b.lastQueued > since;
             b.queued &= b.uncertain;
