@@ -115,10 +115,6 @@ void* fromJavaHandle(int32_t value) {
   return processTable().fromJava(value);
 }
 
-void releaseJavaHandle(const void* owner, void* handle) {
-  processTable().release(owner, handle);
-}
-
 void releaseJavaHandles(const void* owner) {
   processTable().releaseAll(owner);
 }

@@ -96,7 +96,6 @@ class HandleTable {
 // A handle belongs to the load that this thread's calls go to.
 int32_t toJavaHandle(void* handle);
 void* fromJavaHandle(int32_t value);
-void releaseJavaHandle(const void* owner, void* handle);
 void releaseJavaHandles(const void* owner);
 int32_t javaTokenOf(const void* owner, void* handle);
 void retireJavaToken(const void* owner, void* handle, int32_t token);
