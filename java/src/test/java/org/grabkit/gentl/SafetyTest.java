@@ -295,6 +295,17 @@ class SafetyTest {
       System.gc();
     }
     assertEquals(null, weak.get(), "revoked memory is the caller's again");
+
+    // The producer closes a stream with its device, and its buffers with it.
+    memory = ByteBuffer.allocateDirect(1 << 16);
+    weak = new WeakReference<>(memory);
+    gentlJNI.delete_Buffer(gentlJNI.DataStream_announceBuffer(t.ds, null, memory, 8));
+    memory = null;
+    gentlJNI.Device_close(t.dev, null);
+    for (int i = 0; i < 50 && weak.get() != null; i++) {
+      System.gc();
+    }
+    assertEquals(null, weak.get(), "memory of a stream closed with its device is the caller's");
     t.release();
   }
 
