@@ -24,6 +24,7 @@
 #include "Wire.h"
 
 namespace {
+using namespace Grabkit;
 using namespace Grabkit::Isolation;
 
 struct Functions {
@@ -62,7 +63,7 @@ GC_ERROR opened(GC_ERROR rc, Handle* handle, void* parent, Booked record = {}) {
 // `close()` lets go of `handle`, and of what the producer opened on it.
 template <typename Close>
 GC_ERROR retire(void* handle, Close close) {
-  Retirement<Booked> closing(booksMutex, books, handle);
+  Books::Retirement closing(booksMutex, books, handle);
   GC_ERROR rc = close();
   if (rc == GC_ERR_SUCCESS) closing.commit();
   return rc;
@@ -216,8 +217,7 @@ void dispatch(Fn fn, Reader& in, Writer& out, int fd) {
         GC_ERROR rc = CALL(GCRegisterEvent, h, type, e);
         if (type == EVENT_NEW_BUFFER) return opened(rc, e, h, Booked{{}, true});
         // Not booked (their sources need not be), but what was booked at the value is stale.
-        if (rc == GC_ERR_SUCCESS && e != nullptr)
-          Retirement<Booked>(booksMutex, books, *e).commit();
+        if (rc == GC_ERR_SUCCESS && e != nullptr) Books::Retirement(booksMutex, books, *e).commit();
         return rc;
       });
     }
@@ -225,7 +225,7 @@ void dispatch(Fn fn, Reader& in, Writer& out, int fd) {
       auto h = in.handle();
       auto type = in.get<int32_t>();
       bool newBuffer = type == EVENT_NEW_BUFFER;
-      Retirement<Booked> unregistering(booksMutex, books, [&](Books& b) {
+      Books::Retirement unregistering(booksMutex, books, [&](Books& b) {
         return newBuffer ? b.noteChildren(
                                h, [](const Books::Entry& e) { return e.record.newBufferEvent; })
                          : Books::Noted();

@@ -36,6 +36,7 @@
 extern char** environ;
 
 namespace {
+using namespace Grabkit;
 using namespace Grabkit::Isolation;
 
 const char* const kNames[] = {
@@ -340,7 +341,7 @@ GC_ERROR opened(GC_ERROR rc, Handle* handle, void* parent, Booked record = {}) {
 
 // A call that lets go of `handle`, and of what the producer opened on it.
 GC_ERROR retire(void* handle, Request& q) {
-  Retirement<Booked> closing(state().mutex, state().books, handle);
+  Books::Retirement closing(state().mutex, state().books, handle);
   GC_ERROR rc = simple(q);
   if (rc == GC_ERR_SUCCESS) closing.commit();
   return rc;
@@ -732,7 +733,7 @@ GC_ERROR GCRegisterEvent(EVENTSRC_HANDLE hEventSrc, EVENT_TYPE iEventID, EVENT_H
     opened(rc, &event, hEventSrc, Booked{{}, std::nullopt, true});
   } else {
     // Not booked (their sources need not be), but what was booked at the value is stale.
-    Retirement<Booked>(state().mutex, state().books, event).commit();
+    Books::Retirement(state().mutex, state().books, event).commit();
   }
   if (phEvent != nullptr) *phEvent = event;
   return rc;
@@ -742,7 +743,7 @@ GC_ERROR GCUnregisterEvent(EVENTSRC_HANDLE hEventSrc, EVENT_TYPE iEventID) {
   Request q(Fn::GCUnregisterEvent);
   q.w.handle(hEventSrc).put<int32_t>(iEventID);
   bool newBuffer = iEventID == EVENT_NEW_BUFFER;
-  Retirement<Booked> unregistering(state().mutex, state().books, [&](Books& b) {
+  Books::Retirement unregistering(state().mutex, state().books, [&](Books& b) {
     return newBuffer ? b.noteChildren(hEventSrc,
                                       [](const Books::Entry& e) { return e.record.newBufferEvent; })
                      : Books::Noted();
@@ -1026,7 +1027,7 @@ GC_ERROR DSRevokeBuffer(DS_HANDLE hDataStream, BUFFER_HANDLE hBuffer, void** pBu
                         void** pPrivate) {
   Request q(Fn::DSRevokeBuffer);
   q.w.handle(hDataStream).handle(hBuffer);
-  Retirement<Booked> revoking(state().mutex, state().books, hBuffer);
+  Books::Retirement revoking(state().mutex, state().books, hBuffer);
   void* user = nullptr;
   GC_ERROR rc = forward(q, [&](Reader& r, GC_ERROR) { user = r.handle(); });
   if (rc != GC_ERR_SUCCESS) return rc;

@@ -9,7 +9,7 @@
 #include "Lineage.h"
 #include "gtest/gtest.h"
 
-using namespace Grabkit::Isolation;
+using namespace Grabkit;
 
 namespace {
 std::mutex booksMutex;
@@ -105,7 +105,7 @@ TEST(Lineage, ACloseDropsItsSubtreeAndARefusedOneDropsNothing) {
       build(books);
       released.clear();
       {
-        Retirement<Tracked> closing(booksMutex, books, h(c.closed));
+        Books::Retirement closing(booksMutex, books, h(c.closed));
         EXPECT_EQ(all(), booked(books)) << "left in place while the producer decides";
         EXPECT_TRUE(released.empty());
         if (producerCloses) closing.commit();
@@ -131,7 +131,7 @@ TEST(Lineage, AValueReusedWhileACloseIsInFlightKeepsTheNewObjectsRecords) {
     build(books);
     released.clear();
     {
-      Retirement<Tracked> closing(booksMutex, books, h(3));
+      Books::Retirement closing(booksMutex, books, h(3));
       // Stream 4's value comes back as a stream on device 7, with buffer 5's
       // value: the old stream is gone, with everything on it.
       EXPECT_EQ(4u, books.open(h(4), h(7), Tracked(40)).size());

@@ -62,14 +62,6 @@ void HandleTable::retire(uint32_t index) {
   free_.push_back(index);
 }
 
-void HandleTable::release(const void* owner, void* handle) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  auto found = tokens_.find({owner, handle});
-  if (found == tokens_.end()) return;
-  retire(static_cast<uint32_t>(found->second) - static_cast<uint32_t>(kFirstToken));
-  tokens_.erase(found);
-}
-
 int32_t HandleTable::tokenOf(const void* owner, void* handle) const {
   std::lock_guard<std::mutex> lock(mutex_);
   auto found = tokens_.find({owner, handle});

@@ -55,8 +55,6 @@ class HandleTable {
   // The handle behind an int from Java. Throws InvalidHandleException for a
   // token that stands for nothing.
   void* fromJava(int32_t value) const;
-  // Retires the token of `handle`, if it has one.
-  void release(const void* owner, void* handle);
   // The token of `handle` now, or 0. A close notes it before the producer is
   // asked and retires that one token once the producer has let go: by then a
   // new object may have been given the same value, and a token of its own.

@@ -48,11 +48,19 @@ bool changedFlag(Fn&& fn, Handle h, uint64_t timeout) {
   checkError(fn(h, &changed, timeout));
   return changed != 0;
 }
-// An object the producer just made on `parent`, booked.
+// An object the producer just made, booked on the handle it was made on (the
+// call's first argument; a system has none).
+inline void* parentOf() {
+  return nullptr;
+}
+template <typename First, typename... Rest>
+void* parentOf(First first, Rest...) {
+  return first;
+}
 template <typename Fn, typename... Args>
-void* born(Fn&& make, void* parent, Args... args) {
+void* born(Fn&& make, Args... args) {
   void* handle = outputValue<void*>(make, args...);
-  make.producer().opened(handle, parent);
+  make.producer().opened(handle, parentOf(args...));
   return handle;
 }
 
@@ -176,22 +184,22 @@ bool IFUpdateDeviceList(IF_HANDLE hIF, uint64_t timeout) {
 
 TL_HANDLE TLOpen() {
   trace("TLOpen()");
-  return born(GRABKIT_PRODUCER(TLOpen), nullptr);
+  return born(GRABKIT_PRODUCER(TLOpen));
 }
 
 IF_HANDLE TLOpenInterface(TL_HANDLE hTL, std::string interfaceId) {
   trace("TLOpenInterface()");
-  return born(GRABKIT_PRODUCER(TLOpenInterface), hTL, hTL, interfaceId.c_str());
+  return born(GRABKIT_PRODUCER(TLOpenInterface), hTL, interfaceId.c_str());
 }
 
 DEV_HANDLE IFOpenDevice(IF_HANDLE hIF, std::string deviceId, DEVICE_ACCESS_FLAGS accessFlags) {
   trace("IFOpenDevice()");
-  return born(GRABKIT_PRODUCER(IFOpenDevice), hIF, hIF, deviceId.c_str(), accessFlags);
+  return born(GRABKIT_PRODUCER(IFOpenDevice), hIF, deviceId.c_str(), accessFlags);
 }
 
 DS_HANDLE DevOpenDataStream(DEV_HANDLE hDev, std::string streamId) {
   trace("DevOpenDataStream()");
-  return born(GRABKIT_PRODUCER(DevOpenDataStream), hDev, hDev, streamId.c_str());
+  return born(GRABKIT_PRODUCER(DevOpenDataStream), hDev, streamId.c_str());
 }
 
 // A close writes its trace line before the producer is asked; what the
@@ -235,14 +243,14 @@ std::vector<std::string> DevGetDataStreamList(DEV_HANDLE hDev) {
 BUFFER_HANDLE DSAnnounceBuffer(DS_HANDLE hDS, void* memory, size_t size, void* user,
                                std::shared_ptr<void> keepAlive) {
   auto announce = GRABKIT_PRODUCER(DSAnnounceBuffer);
-  auto buffer = born(announce, hDS, hDS, memory, size, user);
+  auto buffer = born(announce, hDS, memory, size, user);
   announce.producer().recordAnnouncement(buffer, Announcement{memory, size, std::move(keepAlive)});
   return buffer;
 }
 
 BUFFER_HANDLE DSAllocAndAnnounceBuffer(DS_HANDLE hDS, size_t size, void* user) {
   auto announce = GRABKIT_PRODUCER(DSAllocAndAnnounceBuffer);
-  auto buffer = born(announce, hDS, hDS, size, user);
+  auto buffer = born(announce, hDS, size, user);
   announce.producer().recordAnnouncement(buffer, Announcement{nullptr, size, nullptr});
   return buffer;
 }
@@ -315,7 +323,7 @@ std::vector<SINGLE_CHUNK_DATA> DSGetBufferChunkData(DS_HANDLE hDS, BUFFER_HANDLE
 }
 
 EVENT_HANDLE GCRegisterEvent(EVENTSRC_HANDLE source, EVENT_TYPE type) {
-  return born(GRABKIT_PRODUCER(GCRegisterEvent), source, source, type);
+  return born(GRABKIT_PRODUCER(GCRegisterEvent), source, type);
 }
 
 uint64_t DSGetBufferPartDataOffset(DS_HANDLE hDS, BUFFER_HANDLE hBuffer, uint32_t partIndex) {

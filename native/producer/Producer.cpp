@@ -196,53 +196,33 @@ void ProducerFunctions::waiting(EVENT_HANDLE event, int delta) {
 void ProducerFunctions::opened(void* handle, void* parent) {
   Retirement(*this, handle).commit();
   std::lock_guard<std::mutex> lock(mutex_);
-  books_[handle] = Opened{++lastSerial_, parent, false, {}};
+  books_.open(handle, parent, {});
 }
 
 void ProducerFunctions::recordAnnouncement(BUFFER_HANDLE buffer, Announcement a) {
   std::lock_guard<std::mutex> lock(mutex_);
-  Opened& o = books_[buffer];
-  if (o.serial == 0) o.serial = ++lastSerial_;
-  o.announced = true;
-  o.announcement = std::move(a);
+  if (Books::Entry* e = books_.find(buffer)) e->record = Booked{true, std::move(a)};
 }
 
 bool ProducerFunctions::findAnnouncement(BUFFER_HANDLE buffer, Announcement& out) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  auto found = books_.find(buffer);
-  if (found == books_.end() || !found->second.announced) return false;
-  out = found->second.announcement;
+  const Books::Entry* e = books_.find(buffer);
+  if (e == nullptr || !e->record.announced) return false;
+  out = e->record.announcement;
   return true;
 }
 
-Retirement::Retirement(ProducerFunctions& p, void* handle) : p_(p) {
-  std::lock_guard<std::mutex> lock(p.mutex_);
-  noted_.push_back(Noted{handle, 0, 0});
-  // Breadth first. An open retires whatever was booked below its value, so
-  // only an object that a producer gave its parent's value names itself.
-  for (size_t i = 0; i < noted_.size(); ++i) {
-    void* h = noted_[i].handle;
-    auto found = p.books_.find(h);
-    if (found != p.books_.end()) noted_[i].serial = found->second.serial;
-    for (const auto& [child, o] : p.books_) {
-      if (o.parent == h && child != h) noted_.push_back(Noted{child, 0, 0});
-    }
-    noted_[i].token = Jni::javaTokenOf(&p, h);
-  }
-}
+Retirement::Retirement(ProducerFunctions& p, void* handle)
+    : p_(p), books_(p.mutex_, p.books_, [&](Books& books) {
+        Books::Noted noted = books.note(handle);
+        tokens_.emplace_back(handle, Jni::javaTokenOf(&p, handle));
+        for (const auto& n : noted) tokens_.emplace_back(n.first, Jni::javaTokenOf(&p, n.first));
+        return noted;
+      }) {}
 
 void Retirement::commit() {
-  std::vector<Opened> gone;  // announced memory is let go outside the lock
-  {
-    std::lock_guard<std::mutex> lock(p_.mutex_);
-    for (const Noted& n : noted_) {
-      auto found = p_.books_.find(n.handle);
-      if (found == p_.books_.end() || found->second.serial != n.serial) continue;
-      gone.push_back(std::move(found->second));
-      p_.books_.erase(found);
-    }
-  }
-  for (const Noted& n : noted_) Jni::retireJavaToken(&p_, n.handle, n.token);
+  Books::Taken gone = books_.commit();  // announced memory is let go after the lock
+  for (const auto& [handle, token] : tokens_) Jni::retireJavaToken(&p_, handle, token);
 }
 
 int32_t ProducerFunctions::close(std::chrono::milliseconds bound) {
@@ -280,11 +260,11 @@ int32_t ProducerFunctions::close(std::chrono::milliseconds bound) {
               << std::endl;
   }
   int32_t code = entries.GCCloseLib != nullptr ? entries.GCCloseLib() : GC_ERR_NOT_IMPLEMENTED;
-  std::map<void*, Opened> dropped;
+  Books::Taken dropped;
   bool idle = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    dropped.swap(books_);
+    dropped = books_.takeAll();
     waiters_.clear();
     idle = callsInside() == 1;
     if (idle) {

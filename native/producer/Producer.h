@@ -22,6 +22,7 @@
 
 #include "Errors.h"
 #include "GenTL.h"
+#include "Lineage.h"
 
 namespace Grabkit {
 
@@ -41,15 +42,14 @@ struct Announcement {
   std::shared_ptr<void> keepAlive;  // the caller's memory owner, if any
 };
 
-// What the library knows of an object that the producer opened, or that was
-// announced or registered, through a load: what it was opened on, so that a
-// close also retires what the producer closed with it.
-struct Opened {
-  uint64_t serial = 0;     // tells a new entry at the same value from an old one
-  void* parent = nullptr;  // null for a system
-  bool announced = false;  // a buffer, with its announcement
+// What the library keeps of an object the producer opened, announced or
+// registered through a load, beside what it was opened on: of a buffer, its
+// announcement.
+struct Booked {
+  bool announced = false;
   Announcement announcement;
 };
+using Books = Lineage<Booked>;
 
 class ProducerFunctions : public std::enable_shared_from_this<ProducerFunctions> {
  public:
@@ -116,8 +116,7 @@ class ProducerFunctions : public std::enable_shared_from_this<ProducerFunctions>
   std::atomic<bool> unmapWhenIdle_{false};
   std::atomic<int> inside_{0};
   std::map<EVENT_HANDLE, int> waiters_;
-  std::map<void*, Opened> books_;
-  uint64_t lastSerial_ = 0;
+  Books books_;
 
   friend class Retirement;
   friend int32_t GCInitLib(std::string path);
@@ -126,9 +125,9 @@ class ProducerFunctions : public std::enable_shared_from_this<ProducerFunctions>
 };
 
 // A handle that the producer is about to let go of, with everything booked
-// below it, as the books and the handle table have them before the producer
-// is asked. commit() removes exactly those once the producer has let go: from
-// that moment the producer may hand out the same value for a new object, to
+// below it and their Java tokens, as they are before the producer is asked.
+// commit() retires exactly those once the producer has let go: from that
+// moment the producer may hand out the same value for a new object, to
 // another thread, and that object's books and token are its own. Until then
 // the handle keeps its token, so that a buffer delivered meanwhile, or a
 // refused close, changes nothing.
@@ -138,13 +137,9 @@ class Retirement {
   void commit();
 
  private:
-  struct Noted {
-    void* handle;
-    uint64_t serial;  // of the booked entry; 0 if none
-    int32_t token;
-  };
   ProducerFunctions& p_;
-  std::vector<Noted> noted_;
+  std::vector<std::pair<void*, int32_t>> tokens_;  // noted with the books, so first
+  Books::Retirement books_;
 };
 
 // The process's current producer (the one of the low-level family), or null.

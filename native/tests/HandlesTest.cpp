@@ -73,7 +73,7 @@ TEST(Handles, RetiredTokensAreRefusedAndReusedOldestFirst) {
   int32_t a2 = table.toJava(pointer(0x7f0000000020), &loadA);
   int32_t b1 = table.toJava(pointer(0x7f0000000010), &loadB);  // same value, other load
   EXPECT_NE(a1, b1);
-  table.release(&loadA, pointer(0x7f0000000010));
+  table.retire(&loadA, pointer(0x7f0000000010), table.tokenOf(&loadA, pointer(0x7f0000000010)));
   try {
     table.fromJava(a1);
     FAIL();
@@ -124,7 +124,7 @@ TEST(Handles, LookupsStayRightWhileTokensComeAndGo) {
       void* h = pointer(0x7d0000000000 + 16 * i);
       int32_t token = table.toJava(h, &table);
       EXPECT_EQ(table.fromJava(token), h);
-      if (i % 3 != 0) table.release(&table, h);
+      if (i % 3 != 0) table.retire(&table, h, table.tokenOf(&table, h));
     }
     done = true;
   });

@@ -1,12 +1,11 @@
-// What the producer opened on what, with what the shim or the helper keeps for
-// each object (mapped buffer memory, mostly). The producer closes an object
-// together with everything opened on it, so a close lets go of those records
-// too; and it may hand out a closed object's handle value again at once, to
-// another thread, so a close notes which records it will let go before the
-// producer is asked, and lets go of exactly those once the producer has
-// closed: records booked at the same values meanwhile belong to new objects.
-#ifndef GRABKIT_ISOLATION_LINEAGE_H
-#define GRABKIT_ISOLATION_LINEAGE_H
+// What the producer opened on what, with what the library, the isolation shim
+// or its helper keeps for each object (announced or mapped buffer memory). The producer closes an
+// object together with everything opened on it, so a close lets go of those records too; and it may
+// hand out a closed object's handle value again at once, to another thread, so a close notes which
+// records it will let go before the producer is asked, and lets go of exactly those once the
+// producer has closed: records booked at the same values meanwhile belong to new objects.
+#ifndef GRABKIT_PRODUCER_LINEAGE_H
+#define GRABKIT_PRODUCER_LINEAGE_H
 
 #include <cstdint>
 #include <map>
@@ -14,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-namespace Grabkit::Isolation {
+namespace Grabkit {
 
 // Not locked itself: its owner's mutex guards it. Records taken out are let go
 // by destroying them, which the owner does after unlocking (an munmap, say).
@@ -48,6 +47,7 @@ class Lineage {
     auto found = entries_.find(handle);
     return found == entries_.end() ? nullptr : &found->second;
   }
+  const Entry* find(void* handle) const { return const_cast<Lineage*>(this)->find(handle); }
 
   // `handle` and everything booked below it, out of the books. Children of a
   // handle that is not booked itself (opened while its parent was closing)
@@ -96,6 +96,32 @@ class Lineage {
 
   size_t size() const { return entries_.size(); }
 
+  // A close in flight: notes the records of `handle` and below now, and lets
+  // go of them in commit(), once the producer has closed. Until then they
+  // stay, so that a frame delivered meanwhile, or a refused close, finds them.
+  class Retirement {
+   public:
+    Retirement(std::mutex& mutex, Lineage& books, void* handle)
+        : Retirement(mutex, books, [handle](Lineage& b) { return b.note(handle); }) {}
+    // `note(books)` chooses what a commit lets go of, under the lock.
+    template <typename Note>
+    Retirement(std::mutex& mutex, Lineage& books, Note note) : mutex_(mutex), books_(books) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      noted_ = note(books_);
+    }
+
+    // Out of the books; the caller lets them go (unmaps) outside the lock.
+    Taken commit() {
+      std::lock_guard<std::mutex> lock(mutex_);
+      return books_.takeNoted(noted_);
+    }
+
+   private:
+    std::mutex& mutex_;
+    Lineage& books_;
+    Noted noted_;
+  };
+
  private:
   Noted noteFrom(std::vector<void*> queue) {
     Noted noted;
@@ -116,35 +142,6 @@ class Lineage {
   uint64_t lastSerial_ = 0;
 };
 
-// A close in flight: notes the records of `handle` and below now, and lets go
-// of them in commit(), once the producer has closed. Until then they stay,
-// so that a frame delivered meanwhile, or a refused close, finds them.
-template <typename Record>
-class Retirement {
- public:
-  using Books = Lineage<Record>;
-
-  Retirement(std::mutex& mutex, Books& books, void* handle)
-      : Retirement(mutex, books, [handle](Books& b) { return b.note(handle); }) {}
-  // `note(books)` chooses what a commit lets go of, under the lock.
-  template <typename Note>
-  Retirement(std::mutex& mutex, Books& books, Note note) : mutex_(mutex), books_(books) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    noted_ = note(books_);
-  }
-
-  // Out of the books; the caller lets them go (unmaps) outside the lock.
-  typename Books::Taken commit() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return books_.takeNoted(noted_);
-  }
-
- private:
-  std::mutex& mutex_;
-  Books& books_;
-  typename Books::Noted noted_;
-};
-
-}  // namespace Grabkit::Isolation
+}  // namespace Grabkit
 
 #endif
